@@ -1,0 +1,96 @@
+#include "dialogs/dialog_support.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QPalette>
+#include <QVariant>
+#include <QWidget>
+
+namespace ui {
+
+QString ApplicationName() { return QStringLiteral("传感器配置"); }
+
+QColor FromColourRef(std::uint32_t c) {
+  return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                static_cast<int>((c >> 16) & 0xFF));
+}
+
+DialogBaseUnits BaseUnitsOf(const QFont& font) {
+  const QFontMetrics fm(font);
+  // The average width of the 52 Latin letters, rounded as the dialog manager does.
+  const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  const int total = fm.horizontalAdvance(letters);
+  DialogBaseUnits units;
+  units.cx = (total / 26 + 1) / 2;
+  units.cy = fm.height();
+  return units;
+}
+
+void ApplyDialogUnits(QWidget* window, int widthDu, int heightDu) {
+  const DialogBaseUnits u = BaseUnitsOf(window->font());
+  auto px = [&](int du, bool horizontal) {
+    return horizontal ? (du * u.cx + 2) / 4 : (du * u.cy + 4) / 8;
+  };
+  for (QObject* child : window->children()) {
+    auto* w = qobject_cast<QWidget*>(child);
+    if (!w || w->isWindow()) continue;
+    const QRect du = w->geometry();
+    w->setGeometry(px(du.x(), true), px(du.y(), false), px(du.width(), true), px(du.height(), false));
+  }
+  window->setFixedSize(px(widthDu, true), px(heightDu, false));
+}
+
+QFont CellFont(const QString& family, int height, int width, int weight) {
+  QFont font(family);
+  font.setStyleHint(QFont::SansSerif);
+  // Cell height -> em size through the face's own ascent + descent.
+  QFont probe(family);
+  probe.setPixelSize(100);
+  const QFontMetricsF pm(probe);
+  const double cellPerEm = (pm.ascent() + pm.descent()) / 100.0;
+  const int em = qMax(1, qRound(height / (cellPerEm > 0 ? cellPerEm : 1.0)));
+  font.setPixelSize(em);
+  if (width > 0) {
+    QFont natural = font;
+    const QFontMetricsF nm(natural);
+    const double avg = nm.averageCharWidth();
+    if (avg > 0) font.setStretch(qBound(1, qRound(100.0 * width / avg), 4000));
+  }
+  // 0..1000 as Qt's 1..1000 weight scale.
+  font.setWeight(static_cast<QFont::Weight>(qBound(1, weight, 1000)));
+  return font;
+}
+
+QWidget* FindControl(QWidget* root, int id) {
+  const auto widgets = root->findChildren<QWidget*>();
+  for (QWidget* w : widgets) {
+    const QVariant v = w->property("controlId");
+    if (v.isValid() && v.toInt() == id) return w;
+  }
+  return nullptr;
+}
+
+void SetControlColours(QWidget* control, QColor text, QColor background) {
+  QPalette p = control->palette();
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    p.setColor(group, QPalette::Text, text);
+    p.setColor(group, QPalette::WindowText, text);
+    p.setColor(group, QPalette::Base, background);
+    p.setColor(group, QPalette::Window, background);
+  }
+  control->setPalette(p);
+  control->setAutoFillBackground(true);
+}
+
+void ShowMessage(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
+  QMessageBox box(icon, ApplicationName(), text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+void SetBoxText(QLineEdit* box, const QString& text) {
+  if (box && box->text() != text) box->setText(text);
+}
+
+}  // namespace ui

@@ -1,0 +1,57 @@
+#pragma once
+#include <QColor>
+#include <QFont>
+#include <QMessageBox>
+#include <QString>
+#include <cstdint>
+
+class QDialog;
+class QLineEdit;
+class QWidget;
+
+// Helpers every window of the tool shares: dialog units, fonts given the way
+// the templates give them, control colours, control ids and message boxes.
+namespace ui {
+
+// The caption of every message box.
+QString ApplicationName();
+
+// 0x00BBGGRR as the templates and colour tables write colours.
+QColor FromColourRef(std::uint32_t colourRef);
+
+// Dialog base units of a font: average character width and line height.
+struct DialogBaseUnits {
+  int cx = 0;
+  int cy = 0;
+};
+DialogBaseUnits BaseUnitsOf(const QFont& font);
+
+// The templates keep every control's geometry in dialog units, as its
+// .ui file records them. Converts the window and each child control to pixels
+// for the window's font: x = du * cx / 4, y = du * cy / 8.
+void ApplyDialogUnits(QWidget* window, int widthDu, int heightDu);
+
+// A font given as height and average width in pixels and a weight 0..1000.
+// A positive height is the cell height (ascent + descent); the width is met
+// by stretching the face.
+QFont CellFont(const QString& family, int height, int width, int weight);
+
+// The control carrying dynamic property controlId == id, or nullptr.
+QWidget* FindControl(QWidget* root, int id);
+template <typename T>
+T* Control(QWidget* root, int id) {
+  return qobject_cast<T*>(FindControl(root, id));
+}
+
+// Text colour and background of a box (and of a read-only edit drawn as static).
+void SetControlColours(QWidget* control, QColor text, QColor background);
+
+// A modal message box with the application's caption and an OK button.
+void ShowMessage(QWidget* parent, const QString& text,
+                 QMessageBox::Icon icon = QMessageBox::Warning);
+
+// Writes a box only when its text changes, so a caret or selection is not
+// disturbed by the periodic refresh.
+void SetBoxText(QLineEdit* box, const QString& text);
+
+}  // namespace ui
