@@ -1,0 +1,515 @@
+#include "app/main_dialog.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QUrl>
+#include <QWindow>
+#include <algorithm>
+
+#include "app/about_dialog.h"
+#include "app/sensor_windows.h"
+#include "controls/image_button.h"
+#include "dialogs/dialog_support.h"
+#include "protocol/display_rules.h"
+#include "protocol/registers.h"
+#include "protocol/texts.h"
+#include "res/string_table.h"
+#include "serial/comm.h"
+#include "serial/port_naming.h"
+#include "ui_main_dialog.h"
+
+namespace {
+
+constexpr int kPortCount = 15;
+constexpr int kTemplateWidthDu = 487;
+constexpr int kTemplateHeightDu = 394;
+// The reopen after a port reset is tried again at this period while the
+// device is missing (an adapter unplugged), without asking the operator.
+constexpr int kReopenRetryMs = 2000;
+
+const QString kPortInUse = QStringLiteral("该端口已经被打开或者被占用！");
+const QString kOpenPortFirst = QStringLiteral("请先打开串口.");
+const QString kConnectSensorFirst = QStringLiteral("请先连接传感器.");
+const QString kPortLost = QStringLiteral("串口断开");
+
+QString Utf8(const char* text) { return QString::fromUtf8(text); }
+QString Utf8(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+CMainDlg::CMainDlg(protocol::AppState& state, QWidget* parent)
+    : QDialog(parent), m_state(state), m_ui(std::make_unique<Ui::CMainDlg>()) {
+  m_clock.start();
+  m_openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+
+  m_ui->setupUi(this);
+  setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+  QFont dialogFont;
+  dialogFont.setFamilies({QStringLiteral("SimHei"), QStringLiteral("黑体"),
+                          QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Zen Hei")});
+  dialogFont.setPointSize(9);
+  setFont(dialogFont);
+  ui::ApplyDialogUnits(this, kTemplateWidthDu, kTemplateHeightDu);
+
+  m_comm = new CMSComm(this);
+  m_comm->setObjectName(QStringLiteral("comm"));
+  m_comm->setProperty("controlId", 1015);
+
+  m_statusText = Utf8(protocol::texts::kNotConnected);
+  m_temperatureUnitText = QStringLiteral("℃");
+  m_doUnitText = QStringLiteral("mg/L");
+  m_commStateText = Utf8(protocol::texts::kNoConnection);
+
+  SetUpControls();
+  SetUpWindowMenu();
+  PushControls();
+
+  connect(m_comm, &CMSComm::OnComm, this, &CMainDlg::OnComm);
+  connect(m_comm, &CMSComm::PortFailed, this, &CMainDlg::OnPortFailed);
+  connect(m_ui->openButton, &QPushButton::clicked, this, &CMainDlg::OnOpenPort);
+  connect(m_ui->autoConnectButton, &QPushButton::clicked, this, &CMainDlg::OnAutoConnect);
+  connect(m_ui->configButton, &QPushButton::clicked, this, &CMainDlg::OnSensorConfig);
+  connect(m_ui->factoryButton, &QPushButton::clicked, this, &CMainDlg::OnFactoryInfo);
+  connect(m_ui->signalButton, &QPushButton::clicked, this, &CMainDlg::OnSensorSignal);
+  connect(m_ui->helpButton, &QPushButton::clicked, this, &CMainDlg::OnHelp);
+  connect(m_ui->exitButton, &QPushButton::clicked, this, &QDialog::reject);
+
+  // Named children so tools and tests can look at their periods.
+  const std::pair<QTimer*, const char*> timers[] = {{&m_displayTimer, "displayTimer"},
+                                                    {&m_writeTimer, "writeTimer"},
+                                                    {&m_returnTimer, "returnTimer"},
+                                                    {&m_searchPollTimer, "searchPollTimer"},
+                                                    {&m_portResetWait, "portResetWait"}};
+  for (const auto& [timer, name] : timers) {
+    timer->setParent(this);
+    timer->setObjectName(QLatin1String(name));
+  }
+  connect(&m_displayTimer, &QTimer::timeout, this, &CMainDlg::OnDisplayTimer);
+  connect(&m_writeTimer, &QTimer::timeout, this, &CMainDlg::OnWriteTimer);
+  connect(&m_returnTimer, &QTimer::timeout, this, &CMainDlg::OnReturnTimer);
+  connect(&m_searchPollTimer, &QTimer::timeout, this, &CMainDlg::OnSearchPollTimer);
+  m_portResetWait.setSingleShot(true);
+  connect(&m_portResetWait, &QTimer::timeout, this, &CMainDlg::FinishPortReset);
+
+  m_ui->portList->setFocus();
+}
+
+CMainDlg::~CMainDlg() = default;
+
+void CMainDlg::SetUpControls() {
+  QCoreApplication::setApplicationName(ui::ApplicationName());
+
+  m_appIcon = QIcon(QStringLiteral(":/icons/128.png"));
+  setWindowIcon(m_appIcon);
+
+  const std::uint32_t kButtonBack = 0x8B7B60;
+  const std::uint32_t kOpenFocusBack = 0x3CC4A9;
+  CImageButton* buttons[] = {m_ui->openButton,   m_ui->manualConnectButton, m_ui->autoConnectButton,
+                             m_ui->configButton, m_ui->factoryButton,       m_ui->signalButton,
+                             m_ui->exitButton,   m_ui->helpButton};
+  m_ui->openButton->LoadIcons(129, 0);
+  for (CImageButton* b : buttons) {
+    const bool connectionButton = b == m_ui->openButton || b == m_ui->manualConnectButton;
+    b->SetStateColour(ColourIdleBack, kButtonBack);
+    b->SetStateColour(ColourFocusBack, connectionButton ? kOpenFocusBack : kButtonBack);
+  }
+  for (CImageButton* b : buttons) b->ShiftStateColour(ColourHotBack, 10);
+
+  m_portOpenIcon = QIcon(QStringLiteral(":/icons/131.png"));
+  m_portClosedIcon = QIcon(QStringLiteral(":/icons/132.png"));
+  ShowPortState(false);
+
+  setWindowTitle(QStringLiteral("Tarn 一体化荧光法溶解氧仪管理工具"));
+  for (int n = 1; n <= kPortCount; ++n) {
+    m_ui->portList->addItem(QStringLiteral("COM%1").arg(n));
+    const QString device = ResolvePortName(n);
+    m_ui->portList->setItemData(n - 1, device.isEmpty() ? QStringLiteral("未找到对应的串口设备") : device,
+                                Qt::ToolTipRole);
+  }
+  m_ui->portList->setCurrentIndex(0);
+
+  const QFont valueFont = ui::CellFont(QStringLiteral("Arial"), 66, 33, 100);
+  const QFont textFont = ui::CellFont(QStringLiteral("Arial"), 33, 17, 100);
+  for (QWidget* w : {static_cast<QWidget*>(m_ui->doValueBox), static_cast<QWidget*>(m_ui->temperatureBox),
+                     static_cast<QWidget*>(m_ui->doUnitBox), static_cast<QWidget*>(m_ui->temperatureUnitBox)})
+    w->setFont(valueFont);
+  for (QWidget* w : {static_cast<QWidget*>(m_ui->statusBox), static_cast<QWidget*>(m_ui->secondStatusBox),
+                     static_cast<QWidget*>(m_ui->commStateBox), static_cast<QWidget*>(m_ui->addressBox)})
+    w->setFont(textFont);
+
+  const QColor dialogBack = ui::FromColourRef(0xFCC39D);
+  const QColor dialogText = ui::FromColourRef(0x4B4466);
+  const QColor valueText = ui::FromColourRef(0x1B57B1);
+  ui::SetControlColours(m_ui->statusBox, ui::FromColourRef(0x127612), dialogBack);
+  ui::SetControlColours(m_ui->doValueBox, valueText, dialogBack);
+  ui::SetControlColours(m_ui->temperatureBox, valueText, dialogBack);
+  ui::SetControlColours(m_ui->secondStatusBox, ui::FromColourRef(0x1111FF), dialogBack);
+  ui::SetControlColours(m_ui->addressBox, valueText, dialogBack);
+  for (QLineEdit* box : {m_ui->doUnitBox, m_ui->temperatureUnitBox, m_ui->commStateBox})
+    ui::SetControlColours(box, dialogText, dialogBack);
+}
+
+void CMainDlg::SetUpWindowMenu() {
+  m_windowMenu = new QMenu(this);
+  m_windowMenu->setObjectName(QStringLiteral("windowMenu"));
+  m_windowMenu->addAction(QStringLiteral("移动(&M)"), this, [this] {
+    m_moveMode = true;
+    m_dragOffset = QCursor::pos() - frameGeometry().topLeft();
+    grabMouse(Qt::SizeAllCursor);
+  });
+  m_windowMenu->addAction(QStringLiteral("最小化(&N)"), this, &QWidget::showMinimized);
+  m_windowMenu->addAction(QStringLiteral("关闭(&C)"), this, &QDialog::reject);
+  const QString about = LoadResourceString(101);
+  if (!about.isEmpty()) {
+    m_windowMenu->addSeparator();
+    QAction* action = m_windowMenu->addAction(about, this, &CMainDlg::OnAbout);
+    action->setObjectName(QStringLiteral("aboutAction"));
+  }
+}
+
+int CMainDlg::PortNumberSelected() const { return m_ui->portList->currentIndex() + 1; }
+
+// ---- data exchange ----
+
+void CMainDlg::PullControls() {
+  bool ok = false;
+  const uint value = m_ui->addressBox->text().trimmed().toUInt(&ok, 10);
+  if (ok && value <= 255) m_addressShown = static_cast<std::uint8_t>(value);
+}
+
+void CMainDlg::PushControls() {
+  ui::SetBoxText(m_ui->doValueBox, Utf8(protocol::FormatG6(m_doValue)));
+  ui::SetBoxText(m_ui->temperatureBox, Utf8(protocol::FormatG6(m_temperature)));
+  ui::SetBoxText(m_ui->addressBox, Utf8(protocol::FormatUnsigned(m_addressShown)));
+  ui::SetBoxText(m_ui->statusBox, m_statusText);
+  ui::SetBoxText(m_ui->temperatureUnitBox, m_temperatureUnitText);
+  ui::SetBoxText(m_ui->doUnitBox, m_doUnitText);
+  ui::SetBoxText(m_ui->secondStatusBox, m_secondStatusText);
+  ui::SetBoxText(m_ui->commStateBox, m_commStateText);
+}
+
+void CMainDlg::TickPrologue() {
+  PullControls();
+  if (m_state.link.manualAddressing) m_state.link.currentAddress = m_addressShown;
+}
+
+// ---- port ----
+
+bool CMainDlg::RunOpeningSequence(int portNumber) {
+  m_comm->SetCommPort(static_cast<short>(portNumber));
+  m_comm->SetInputMode(1);
+  m_comm->SetInBufferSize(1024);
+  m_comm->SetOutBufferSize(512);
+  m_comm->SetSettings(QStringLiteral("9600,n,8,1"));
+  if (m_comm->PortOpen()) {
+    ui::ShowMessage(this, kPortInUse);
+  } else if (!m_comm->SetPortOpen(true)) {
+    return false;
+  }
+  m_state.link.portOpen = true;
+  m_comm->SetRThreshold(1);
+  m_comm->SetInputLen(0);
+  (void)m_comm->Input();  // stale bytes
+  return true;
+}
+
+void CMainDlg::ShowPortState(bool open) {
+  const QIcon& icon = open ? m_portOpenIcon : m_portClosedIcon;
+  m_ui->portIcon->setPixmap(icon.pixmap(QSize(32, 32)));
+  m_ui->openButton->setText(open ? QStringLiteral("已打开") : QStringLiteral("打开"));
+}
+
+void CMainDlg::OnOpenPort() {
+  if (m_openButtonUsed) return;
+  if (m_comm->PortOpen()) ui::ShowMessage(this, kPortInUse);
+  if (!RunOpeningSequence(PortNumberSelected())) {
+    ui::ShowMessage(this, m_comm->LastError());
+    return;
+  }
+  m_ui->portList->setEnabled(false);
+  PushControls();
+  ShowPortState(true);
+  m_openButtonUsed = true;
+  m_portFailureReported = false;
+}
+
+void CMainDlg::BeginPortReset() {
+  if (m_portResetRunning) return;
+  m_portResetRunning = true;
+  m_comm->SetPortOpen(false);
+  m_ui->portList->setEnabled(true);
+  PushControls();
+  ShowPortState(false);
+  // The pause before reopening runs on a timer so the window keeps answering.
+  m_portResetWait.start(protocol::kPortResetWaitMs);
+}
+
+void CMainDlg::FinishPortReset() {
+  if (!RunOpeningSequence(PortNumberSelected())) {
+    // The device is missing: say so once, then keep trying quietly so the
+    // link comes back by itself when the device returns.
+    m_commStateText = kPortLost;
+    PushControls();
+    if (!m_portFailureReported) {
+      m_portFailureReported = true;
+      ui::ShowMessage(this, m_comm->LastError());
+    }
+    m_portResetWait.start(kReopenRetryMs);
+    return;
+  }
+  m_ui->portList->setEnabled(false);
+  PushControls();
+  ShowPortState(true);
+  m_state.link.missedPolls = 0;
+  m_portResetRunning = false;
+  m_portFailureReported = false;
+}
+
+void CMainDlg::OnPortFailed(const QString& text) {
+  // The component has closed the port (device gone). Stop sending and reopen
+  // through the reset path, which retries until the device is back.
+  m_commStateText = kPortLost;
+  PushControls();
+  if (m_portResetRunning) return;
+  m_portResetRunning = true;
+  m_ui->portList->setEnabled(true);
+  ShowPortState(false);
+  if (!m_portFailureReported) {
+    m_portFailureReported = true;
+    m_portResetWait.start(kReopenRetryMs);
+    ui::ShowMessage(this, text);
+  } else {
+    m_portResetWait.start(kReopenRetryMs);
+  }
+}
+
+void CMainDlg::SendFrame(const protocol::RtuFrame& frame) {
+  if (m_comm->PortOpen()) m_comm->SetOutput(frame);
+}
+
+// ---- receive path ----
+
+void CMainDlg::OnComm() {
+  const short event = m_comm->CommEvent();
+  const std::vector<std::uint8_t> bytes = m_comm->Input();
+  protocol::OnCommEvent(m_state.link, *this, event, bytes.data(), bytes.size(), m_clock.elapsed());
+  emit BytesHandled();
+}
+
+void CMainDlg::RestartPollTimer(int periodMs) { m_searchPollTimer.start(periodMs); }
+
+void CMainDlg::StopPollAndDisplayTimers() {
+  m_searchPollTimer.stop();
+  m_displayTimer.stop();
+}
+
+void CMainDlg::ShowNotConnected() {
+  m_doValue = 0;
+  m_temperature = 0;
+  m_statusText = Utf8(protocol::texts::kNotConnected);
+  m_secondStatusText = QStringLiteral(" ");
+  m_commStateText = Utf8(protocol::texts::kNoConnection);
+  PushControls();
+}
+
+void CMainDlg::SetCommStateText(const char* text) { m_commStateText = Utf8(text); }
+
+void CMainDlg::SetAddressShown(std::uint8_t address) { m_addressShown = address; }
+
+void CMainDlg::ShowMessage(const char* text) {
+  const QString message = Utf8(text);
+  ui::ShowMessage(this, message,
+                  message == Utf8(protocol::texts::kOperationSucceeded) ? QMessageBox::Information
+                                                                       : QMessageBox::Warning);
+}
+
+// ---- connection and timers ----
+
+void CMainDlg::OnAutoConnect() {
+  PullControls();
+  protocol::LinkState& link = m_state.link;
+  if (!link.portOpen) {
+    ui::ShowMessage(this, kOpenPortFirst);
+    return;
+  }
+  if (!link.manualAddressing) return;  // a search or its connection is running
+
+  link.currentAddress = 0;
+  m_doValue = 0;
+  m_temperature = 0;
+  m_statusText = Utf8(protocol::texts::kNotConnected);
+  m_secondStatusText = QStringLiteral(" ");
+  std::fill(link.rxBuf.begin() + 2, link.rxBuf.begin() + 79, 0);
+  PushControls();
+
+  link.manualAddressing = false;
+  link.pendingWriteReg = 0;
+  m_searchPollTimer.stop();
+  m_displayTimer.stop();
+  m_searchPollTimer.start(protocol::kSearchPeriodMs);
+  m_displayTimer.start(protocol::kDisplayPeriodMs);
+}
+
+void CMainDlg::OnSearchPollTimer() {
+  TickPrologue();
+  protocol::SearchPollTick(m_state.link, *this);
+}
+
+void CMainDlg::OnDisplayTimer() {
+  TickPrologue();
+  const protocol::LinkState& link = m_state.link;
+  if (link.sensorConnected && link.deviceFound && link.currentAddress != 0) {
+    // While the last reply failed its check the members keep the last good
+    // values, so the next good reply cannot push values decoded from a bad one.
+    if (link.crcError) return;
+    const protocol::SensorReading r = protocol::DecodePollReply(link.rxBuf.data());
+    m_doValue = protocol::DoValueShown(r.doValue);
+    m_temperature = protocol::CutTo2Decimals(r.temperature);
+    if (r.status == 1) {
+      m_secondStatusText = Utf8(protocol::StatusText(r.status));
+      m_statusText = QStringLiteral(" ");
+    } else {
+      m_statusText = Utf8(protocol::StatusText(r.status));
+      m_secondStatusText = QStringLiteral(" ");
+    }
+    m_doUnitText = Utf8(protocol::UnitText(r.unit));
+    m_temperatureUnitText = QStringLiteral("℃");
+    PushControls();
+  } else {
+    ShowNotConnected();
+  }
+}
+
+void CMainDlg::OnWriteTimer() {
+  TickPrologue();
+  protocol::WriteCycleTick(m_state.link, *this);
+}
+
+void CMainDlg::OnReturnTimer() {
+  TickPrologue();
+  if (m_state.childDialogState == protocol::kChildDialogEnded) {
+    show();
+    m_state.childDialogState = 0;
+  }
+}
+
+// ---- sensor windows ----
+
+void CMainDlg::OnSensorConfig() { OpenSensorWindow(SensorWindow::Config); }
+void CMainDlg::OnFactoryInfo() { OpenSensorWindow(SensorWindow::FactoryInfo); }
+void CMainDlg::OnSensorSignal() { OpenSensorWindow(SensorWindow::Signal); }
+
+void CMainDlg::OpenSensorWindow(SensorWindow which) {
+  if (!m_state.link.sensorConnected) {
+    ui::ShowMessage(this, kConnectSensorFirst);
+    return;
+  }
+  if (which == SensorWindow::Signal) {
+    const protocol::SensorReading r = protocol::DecodePollReply(m_state.link.rxBuf.data());
+    m_state.signalSnapshot = {r.phaseDiff,    r.redPhase,          r.greenPhase,    r.redAmplitude,
+                              r.redGain,      r.greenAmplitude,    r.greenGain};
+  }
+  hide();
+  m_returnTimer.start(27);
+  if (which != SensorWindow::Signal) m_writeTimer.start(protocol::kWritePeriodMs);
+
+  switch (which) {
+    case SensorWindow::Config: RunSensorConfigWindow(m_state, this); break;
+    case SensorWindow::FactoryInfo: RunFactoryInfoWindow(m_state, this, m_openUrl); break;
+    case SensorWindow::Signal: RunSensorSignalWindow(m_state, this); break;
+  }
+}
+
+// ---- help, about, keys, window menu ----
+
+void CMainDlg::OnHelp() {
+  const QFileInfo help(QDir::current().absoluteFilePath(QStringLiteral("help.pdf")));
+  if (!help.exists()) return;  // a missing manual passes silently
+  m_openUrl(QUrl::fromLocalFile(help.absoluteFilePath()));
+}
+
+void CMainDlg::OnAbout() {
+  CAboutDlg about(m_appIcon, this);
+  about.exec();
+}
+
+void CMainDlg::EndWithOk() {
+  PullControls();
+  accept();
+}
+
+void CMainDlg::keyPressEvent(QKeyEvent* event) {
+  if (m_moveMode) {
+    const int step = 8;
+    QPoint delta;
+    switch (event->key()) {
+      case Qt::Key_Left: delta = {-step, 0}; break;
+      case Qt::Key_Right: delta = {step, 0}; break;
+      case Qt::Key_Up: delta = {0, -step}; break;
+      case Qt::Key_Down: delta = {0, step}; break;
+      default:
+        m_moveMode = false;
+        releaseMouse();
+        return;
+    }
+    move(pos() + delta);
+    return;
+  }
+  if (event->key() == Qt::Key_Space && (event->modifiers() & Qt::AltModifier)) {
+    m_windowMenu->popup(mapToGlobal(QPoint(0, 0)));
+    return;
+  }
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    // A focused push button takes Enter as its own click; otherwise Enter
+    // ends the window as OK does.
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    if (button && button->isVisible() && button->isEnabled()) {
+      button->click();
+      return;
+    }
+    EndWithOk();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void CMainDlg::contextMenuEvent(QContextMenuEvent* event) { m_windowMenu->popup(event->globalPos()); }
+
+void CMainDlg::mousePressEvent(QMouseEvent* event) {
+  if (m_moveMode) {
+    m_moveMode = false;
+    releaseMouse();
+    return;
+  }
+  if (event->button() == Qt::LeftButton) {
+    // A frameless window is moved by dragging its background.
+    if (windowHandle() && windowHandle()->startSystemMove()) return;
+    m_dragging = true;
+    m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    return;
+  }
+  QDialog::mousePressEvent(event);
+}
+
+void CMainDlg::mouseMoveEvent(QMouseEvent* event) {
+  if (m_dragging || m_moveMode) {
+    move(event->globalPosition().toPoint() - m_dragOffset);
+    return;
+  }
+  QDialog::mouseMoveEvent(event);
+}
+
+void CMainDlg::mouseReleaseEvent(QMouseEvent* event) {
+  m_dragging = false;
+  QDialog::mouseReleaseEvent(event);
+}

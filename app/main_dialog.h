@@ -1,0 +1,128 @@
+#pragma once
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QIcon>
+#include <QPoint>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "protocol/app_state.h"
+#include "protocol/receive_path.h"
+
+class CMSComm;
+class CImageButton;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QUrl;
+
+namespace Ui {
+class CMainDlg;
+}
+
+// The main window: opens the port, searches for the sensor, polls it, shows
+// the live values, and opens the sensor windows. It owns the serial component
+// and implements what the receive path needs of its window.
+class CMainDlg : public QDialog, public protocol::LinkWindow {
+  Q_OBJECT
+
+ public:
+  explicit CMainDlg(protocol::AppState& state, QWidget* parent = nullptr);
+  ~CMainDlg() override;
+
+  CMSComm& Comm() { return *m_comm; }
+  protocol::AppState& State() { return m_state; }
+  // Opens a file or web address with the desktop's default handler; tests replace it.
+  void SetUrlOpener(std::function<bool(const QUrl&)> opener) { m_openUrl = std::move(opener); }
+  // The window menu that a frameless window offers on its background and Alt+Space.
+  QMenu* WindowMenu() { return m_windowMenu; }
+  int PortNumberSelected() const;
+  bool PortResetRunning() const { return m_portResetRunning; }
+
+  // What the receive path asks of its window.
+  void PullControls() override;
+  void PushControls() override;
+  void RestartPollTimer(int periodMs) override;
+  void StopPollAndDisplayTimers() override;
+  void BeginPortReset() override;
+  void ShowNotConnected() override;
+  void SetCommStateText(const char* text) override;
+  void SetAddressShown(std::uint8_t address) override;
+  void ShowMessage(const char* text) override;
+  void SendFrame(const protocol::RtuFrame& frame) override;
+
+ signals:
+  // After every pass of the receive path, with the bytes of that event.
+  void BytesHandled();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private slots:
+  void OnOpenPort();
+  void OnAutoConnect();
+  void OnSensorConfig();
+  void OnFactoryInfo();
+  void OnSensorSignal();
+  void OnHelp();
+  void OnComm();
+  void OnPortFailed(const QString& text);
+  void OnDisplayTimer();
+  void OnWriteTimer();
+  void OnReturnTimer();
+  void OnSearchPollTimer();
+  void OnAbout();
+  void FinishPortReset();
+
+ private:
+  enum class SensorWindow { Config, FactoryInfo, Signal };
+
+  void SetUpControls();
+  void SetUpWindowMenu();
+  void TickPrologue();
+  bool RunOpeningSequence(int portNumber);
+  void ShowPortState(bool open);
+  void OpenSensorWindow(SensorWindow which);
+  void EndWithOk();
+
+  protocol::AppState& m_state;
+  std::unique_ptr<Ui::CMainDlg> m_ui;
+  CMSComm* m_comm = nullptr;
+  QElapsedTimer m_clock;
+  std::function<bool(const QUrl&)> m_openUrl;
+  QMenu* m_windowMenu = nullptr;
+
+  // Members shown in the controls.
+  float m_doValue = 0;
+  float m_temperature = 0;
+  std::uint8_t m_addressShown = 0;
+  QString m_statusText;
+  QString m_temperatureUnitText;
+  QString m_doUnitText;
+  QString m_secondStatusText;
+  QString m_commStateText;
+  bool m_openButtonUsed = false;
+
+  QIcon m_appIcon;
+  QIcon m_portOpenIcon;
+  QIcon m_portClosedIcon;
+
+  QTimer m_displayTimer;     // 1: display refresh, 1000 ms
+  QTimer m_writeTimer;       // 2: pending-write cycle, 900 ms
+  QTimer m_returnTimer;      // 3: return check, 27 ms
+  QTimer m_searchPollTimer;  // 4: search 600 ms, poll 2000 ms
+  QTimer m_portResetWait;    // the 900 ms pause inside a port reset
+  bool m_portResetRunning = false;
+  bool m_portFailureReported = false;
+
+  bool m_dragging = false;
+  bool m_moveMode = false;
+  QPoint m_dragOffset;
+};

@@ -1,0 +1,38 @@
+// Builds the user manual help.pdf from its HTML source with Qt's PDF writer.
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QTextDocument>
+#include <QUrl>
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+  QGuiApplication app(argc, argv);
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: make-help SOURCE.html OUTPUT.pdf\n");
+    return 2;
+  }
+  QFile source(QString::fromLocal8Bit(argv[1]));
+  if (!source.open(QIODevice::ReadOnly)) {
+    std::fprintf(stderr, "make-help: cannot read %s\n", argv[1]);
+    return 1;
+  }
+  QTextDocument document;
+  QFont font;
+  font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Zen Hei")});
+  font.setPointSize(10);
+  document.setDefaultFont(font);
+  // Pictures in the manual are found beside its source.
+  document.setBaseUrl(QUrl::fromLocalFile(QFileInfo(source).absolutePath() + QLatin1Char('/')));
+  document.setHtml(QString::fromUtf8(source.readAll()));
+
+  QPdfWriter writer(QString::fromLocal8Bit(argv[2]));
+  writer.setPageSize(QPageSize(QPageSize::A4));
+  writer.setPageMargins(QMarginsF(18, 18, 18, 18), QPageLayout::Millimeter);
+  writer.setTitle(QStringLiteral("Tarn 一体化荧光法溶解氧仪管理工具 使用帮助"));
+  writer.setCreator(QStringLiteral("make-help"));
+  document.print(&writer);
+  return QFileInfo::exists(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+}

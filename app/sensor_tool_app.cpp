@@ -1,0 +1,49 @@
+#include "app/sensor_tool_app.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QPalette>
+#include <QStyle>
+#include <QStyleFactory>
+
+#include "app/main_dialog.h"
+#include "dialogs/dialog_support.h"
+
+CSensorToolApp::CSensorToolApp(QApplication& app) : m_app(app) {}
+
+CSensorToolApp::~CSensorToolApp() = default;
+
+void CSensorToolApp::ApplyDialogLook(QApplication& app) {
+  if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(fusion);
+  QPalette palette = app.style()->standardPalette();
+  const QColor background = ui::FromColourRef(0xFCC39D);  // RGB(157,195,252)
+  const QColor text = ui::FromColourRef(0x4B4466);        // RGB(102,68,75)
+  for (auto group : {QPalette::Active, QPalette::Inactive}) {
+    palette.setColor(group, QPalette::Window, background);
+    palette.setColor(group, QPalette::WindowText, text);
+  }
+  palette.setColor(QPalette::Disabled, QPalette::Window, background);
+  app.setPalette(palette);
+}
+
+bool CSensorToolApp::LoadChineseTranslations(QApplication& app, QTranslator& translator) {
+  const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  if (!translator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                       QStringLiteral("_"), dir))
+    return false;
+  return app.installTranslator(&translator);
+}
+
+int CSensorToolApp::Run() {
+  ApplyDialogLook(m_app);
+  LoadChineseTranslations(m_app, m_translator);
+  m_app.setWindowIcon(QIcon(QStringLiteral(":/icons/128.png")));
+
+  m_mainWindow = std::make_unique<CMainDlg>(m_state);
+  QObject::connect(m_mainWindow.get(), &QDialog::finished, &m_app, &QApplication::quit);
+  m_mainWindow->show();
+  const int result = m_app.exec();
+  m_mainWindow.reset();
+  return result;
+}

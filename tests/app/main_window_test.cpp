@@ -1,0 +1,322 @@
+// The main window driven through its real widgets, against the simulated
+// sensor on a pseudo-terminal.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <set>
+
+#include "app/main_dialog.h"
+#include "app/sensor_tool_app.h"
+#include "dialogs/dialog_support.h"
+#include "gui_helpers.h"
+#include "protocol/registers.h"
+#include "serial/comm.h"
+#include "serial/port_naming.h"
+#include "sim_process.h"
+
+namespace {
+
+constexpr int kLinkTimeoutMs = 20000;
+
+QString PortLink(int number) { return QDir(PortDirectory()).filePath(QStringLiteral("COM%1").arg(number)); }
+
+QLineEdit* Box(QWidget* window, int id) { return ui::Control<QLineEdit>(window, id); }
+QPushButton* Button(QWidget* window, int id) { return ui::Control<QPushButton>(window, id); }
+
+QStringList PollFrames(const QList<int>& addresses) {
+  QStringList frames;
+  for (int a : addresses) frames << HexText(protocol::PollBlock(static_cast<std::uint8_t>(a)));
+  return frames;
+}
+
+// Opens COMn and starts the automatic connection.
+void OpenAndConnect(CMainDlg& window, int port = 1) {
+  auto* list = ui::Control<QComboBox>(&window, 1000);
+  list->setCurrentIndex(port - 1);
+  QTest::mouseClick(Button(&window, 1002), Qt::LeftButton);
+  QTest::mouseClick(Button(&window, 1026), Qt::LeftButton);
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initialDisplayAndWindowCommands();
+  void actionsBeforeTheirTimeAreRefused();
+  void searchFindsTheSensorThenPollsOnlyIt();
+  void abnormalStatusShowsInTheRedField();
+  void checkErrorsFreezeTheValues();
+  void anotherDeviceTypeIsUnknown();
+  void silenceThenAByteResetsThePort();
+};
+
+void MainWindowTest::initialDisplayAndWindowCommands() {
+  protocol::AppState state;
+  CMainDlg window(state);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+  QLineEdit* status = Box(&window, 1018);
+  QCOMPARE(status->text(), QStringLiteral("未连接"));
+  QCOMPARE(status->palette().color(QPalette::Text), QColor(18, 118, 18));
+  QCOMPARE(Box(&window, 1031)->text(), QStringLiteral("无连接"));
+  QCOMPARE(Box(&window, 1029)->text(), QStringLiteral("℃"));
+  QCOMPARE(Box(&window, 1030)->text(), QStringLiteral("mg/L"));
+  QCOMPARE(Box(&window, 1044)->text(), QStringLiteral("0"));
+  QCOMPARE(Box(&window, 1016)->text(), QStringLiteral("0"));
+  QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
+  QCOMPARE(window.windowTitle(), QStringLiteral("Tarn 一体化荧光法溶解氧仪管理工具"));
+  QVERIFY(!Button(&window, 1025)->isVisible());
+
+  // Every control with a template id is reachable, with an accessible name.
+  for (int id : {1000, 1001, 1002, 1005, 1006, 1008, 1016, 1017, 1018, 1019, 1025, 1026, 1027, 1029, 1030,
+                 1031, 1036, 1037, 1038, 1044, 1053, 58112}) {
+    QWidget* control = ui::FindControl(&window, id);
+    QVERIFY2(control, qPrintable(QString::number(id)));
+    QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(QString::number(id)));
+  }
+
+  // The window menu ends with the About entry after a separator.
+  const QList<QAction*> actions = window.WindowMenu()->actions();
+  QVERIFY(actions.size() >= 2);
+  QCOMPARE(actions.last()->text(), QStringLiteral("关于 Velloran(&A)..."));
+  QVERIFY(actions.at(actions.size() - 2)->isSeparator());
+
+  // The eleventh entry is COM11, chosen with the keyboard as an operator would.
+  auto* list = ui::Control<QComboBox>(&window, 1000);
+  QCOMPARE(list->count(), 15);
+  QCOMPARE(list->itemText(14), QStringLiteral("COM15"));
+  list->setFocus();
+  for (int i = 0; i < 10; ++i) QTest::keyClick(list, Qt::Key_Down);
+  QCOMPARE(list->currentText(), QStringLiteral("COM11"));
+  QCOMPARE(window.PortNumberSelected(), 11);
+
+  // Opening COM11 reaches the device bound to COM11.
+  SimProcess sim;
+  QVERIFY2(sim.Start(PortLink(11), {}), qPrintable(sim.Error()));
+  MessageBoxAnswerer answers;
+  QTest::mouseClick(Button(&window, 1002), Qt::LeftButton);
+  QVERIFY(window.Comm().PortOpen());
+  QCOMPARE(window.Comm().CommPort(), short(11));
+  QCOMPARE(Button(&window, 1002)->text(), QStringLiteral("已打开"));
+  QVERIFY(!list->isEnabled());
+  // A second press does nothing at all.
+  QTest::mouseClick(Button(&window, 1002), Qt::LeftButton);
+  QTest::qWait(100);
+  QVERIFY(answers.texts.isEmpty());
+  QVERIFY(window.Comm().PortOpen());
+  QCOMPARE(Button(&window, 1002)->text(), QStringLiteral("已打开"));
+
+  // Help opens help.pdf from the working directory, or nothing when it is missing.
+  QList<QUrl> opened;
+  window.SetUrlOpener([&opened](const QUrl& url) {
+    opened << url;
+    return true;
+  });
+  QTemporaryDir workDir;
+  const QString previousDir = QDir::currentPath();
+  QDir::setCurrent(workDir.path());
+  QTest::mouseClick(Button(&window, 1027), Qt::LeftButton);
+  QVERIFY(opened.isEmpty());
+  QFile pdf(workDir.filePath(QStringLiteral("help.pdf")));
+  QVERIFY(pdf.open(QIODevice::WriteOnly));
+  pdf.close();
+  QTest::mouseClick(Button(&window, 1027), Qt::LeftButton);
+  QDir::setCurrent(previousDir);
+  QCOMPARE(opened.size(), 1);
+  QCOMPARE(opened.first().toLocalFile(), QFileInfo(pdf).absoluteFilePath());
+
+  // Enter ends the window through OK, Esc through cancel.
+  for (const auto& [key, result] : {std::pair{Qt::Key_Return, int(QDialog::Accepted)},
+                                    std::pair{Qt::Key_Escape, int(QDialog::Rejected)}}) {
+    protocol::AppState otherState;
+    CMainDlg other(otherState);
+    other.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&other));
+    QSignalSpy finished(&other, &QDialog::finished);
+    QTest::keyClick(ui::Control<QComboBox>(&other, 1000), key);
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.first().first().toInt(), result);
+    QVERIFY(!other.isVisible());
+  }
+}
+
+void MainWindowTest::actionsBeforeTheirTimeAreRefused() {
+  protocol::AppState state;
+  CMainDlg window(state);
+  window.show();
+  MessageBoxAnswerer answers;
+  QTest::mouseClick(Button(&window, 1026), Qt::LeftButton);
+  QTRY_COMPARE(answers.texts, QStringList{QStringLiteral("请先打开串口.")});
+  QVERIFY(!window.findChild<QTimer*>(QStringLiteral("searchPollTimer"))->isActive());
+
+  for (int id : {1036, 1037, 1038}) {
+    answers.texts.clear();
+    QTest::mouseClick(Button(&window, id), Qt::LeftButton);
+    QTRY_COMPARE(answers.texts, QStringList{QStringLiteral("请先连接传感器.")});
+    QVERIFY(window.isVisible());
+  }
+
+  // A port that cannot be opened is reported and the button stays usable.
+  QFile::remove(PortLink(3));
+  answers.texts.clear();
+  ui::Control<QComboBox>(&window, 1000)->setCurrentIndex(2);
+  QTest::mouseClick(Button(&window, 1002), Qt::LeftButton);
+  QTRY_COMPARE(answers.texts.size(), 1);
+  QVERIFY(!answers.texts.first().isEmpty());
+  QVERIFY(!window.Comm().PortOpen());
+  QVERIFY(!state.link.portOpen);
+  QCOMPARE(Button(&window, 1002)->text(), QStringLiteral("打开"));
+  QVERIFY(ui::Control<QComboBox>(&window, 1000)->isEnabled());
+}
+
+void MainWindowTest::searchFindsTheSensorThenPollsOnlyIt() {
+  SimProcess sim;
+  QVERIFY2(sim.Start(PortLink(1), {"--address", "5", "--do-value", "8.276", "--temperature", "-3.456",
+                                   "--unit", "1"}),
+           qPrintable(sim.Error()));
+  protocol::AppState state;
+  CMainDlg window(state);
+  window.show();
+  MessageBoxAnswerer answers;
+
+  // Every address the box shows while the search walks.
+  std::set<QString> shown;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] { shown.insert(Box(&window, 1044)->text()); });
+  watch.start(20);
+
+  OpenAndConnect(window);
+  QCOMPARE(window.findChild<QTimer*>(QStringLiteral("searchPollTimer"))->interval(), 600);
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1031)->text(), QStringLiteral("通信中"), kLinkTimeoutMs);
+  QVERIFY(state.link.sensorConnected);
+  QCOMPARE(state.link.currentAddress, 5);
+  QCOMPARE(window.findChild<QTimer*>(QStringLiteral("searchPollTimer"))->interval(), 2000);
+
+  // Two more polls arrive; all after the search went to address 5 only.
+  QTRY_VERIFY_WITH_TIMEOUT(sim.ReceivedFrames().size() >= 8, kLinkTimeoutMs);
+  const QStringList frames = sim.ReceivedFrames();
+  QCOMPARE(frames.mid(0, 6), PollFrames({0, 1, 2, 3, 4, 5}));
+  for (const QString& frame : frames.mid(6)) QCOMPARE(frame, PollFrames({5}).first());
+  for (const char* address : {"1", "2", "3", "4", "5"}) QVERIFY2(shown.count(QString::fromLatin1(address)), address);
+
+  // The display follows the sensor by the display rules.
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1016)->text(), QStringLiteral("8.27"), kLinkTimeoutMs);
+  QCOMPARE(Box(&window, 1017)->text(), QStringLiteral("-3.45"));
+  QCOMPARE(Box(&window, 1030)->text(), QStringLiteral("mg/L"));
+  QCOMPARE(Box(&window, 1018)->text(), QStringLiteral("正常"));
+  QCOMPARE(Box(&window, 1044)->text(), QStringLiteral("5"));
+  QVERIFY(answers.texts.isEmpty());
+
+  // A second automatic connection while connected does nothing.
+  const int before = sim.ReceivedFrames().size();
+  QTest::mouseClick(Button(&window, 1026), Qt::LeftButton);
+  QCOMPARE(state.link.currentAddress, 5);
+  QCOMPARE(window.findChild<QTimer*>(QStringLiteral("searchPollTimer"))->interval(), 2000);
+  QVERIFY(sim.ReceivedFrames().size() - before <= 1);
+}
+
+void MainWindowTest::abnormalStatusShowsInTheRedField() {
+  SimProcess sim;
+  QVERIFY2(sim.Start(PortLink(1), {"--address", "1", "--status", "1"}), qPrintable(sim.Error()));
+  protocol::AppState state;
+  CMainDlg window(state);
+  window.show();
+  MessageBoxAnswerer answers;
+  OpenAndConnect(window);
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1019)->text(), QStringLiteral("异常"), kLinkTimeoutMs);
+  QCOMPARE(Box(&window, 1018)->text(), QStringLiteral(" "));
+  QCOMPARE(Box(&window, 1019)->palette().color(QPalette::Text), QColor(255, 17, 17));
+}
+
+void MainWindowTest::checkErrorsFreezeTheValues() {
+  // Every second reply has one bit flipped; the values shown are only ever
+  // those the simulator sent in good replies.
+  SimProcess sim;
+  QVERIFY2(sim.Start(PortLink(1), {"--address", "1", "--do-value", "7.5", "--temperature", "21.25",
+                                   "--flip-bit-every", "2", "--seed", "3"}),
+           qPrintable(sim.Error()));
+  protocol::AppState state;
+  CMainDlg window(state);
+  window.show();
+  MessageBoxAnswerer answers;
+  std::set<QString> doShown;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] { doShown.insert(Box(&window, 1016)->text()); });
+  watch.start(10);
+  OpenAndConnect(window);
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1031)->text(), QStringLiteral("校验错误"), 3 * kLinkTimeoutMs);
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1016)->text(), QStringLiteral("7.5"), kLinkTimeoutMs);
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1031)->text(), QStringLiteral("校验错误"), kLinkTimeoutMs);
+  QCOMPARE(Box(&window, 1016)->text(), QStringLiteral("7.5"));
+  QCOMPARE(Box(&window, 1017)->text(), QStringLiteral("21.25"));
+  doShown.erase(QStringLiteral("0"));
+  QCOMPARE(doShown, std::set<QString>{QStringLiteral("7.5")});
+}
+
+void MainWindowTest::anotherDeviceTypeIsUnknown() {
+  SimProcess sim;
+  QVERIFY2(sim.Start(PortLink(1), {"--address", "1", "--device-type", "3"}), qPrintable(sim.Error()));
+  protocol::AppState state;
+  CMainDlg window(state);
+  window.show();
+  MessageBoxAnswerer answers;
+  OpenAndConnect(window);
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1031)->text(), QStringLiteral("未知设备"), kLinkTimeoutMs);
+  QVERIFY(!state.link.sensorConnected);
+  QCOMPARE(Box(&window, 1018)->text(), QStringLiteral("未连接"));
+  // The search goes on past the foreign device.
+  QTRY_VERIFY_WITH_TIMEOUT(state.link.currentAddress >= 3, kLinkTimeoutMs);
+}
+
+void MainWindowTest::silenceThenAByteResetsThePort() {
+  // The sensor answers once, stays silent for five polls, then answers again:
+  // the first bytes after the silence close and reopen the port.
+  SimProcess sim;
+  QVERIFY2(sim.Start(PortLink(1), {"--address", "1", "--silent-after", "1", "--silent-polls", "5"}),
+           qPrintable(sim.Error()));
+  protocol::AppState state;
+  CMainDlg window(state);
+  window.show();
+  MessageBoxAnswerer answers;
+  bool closedSeen = false;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (!window.Comm().PortOpen()) {
+      closedSeen = true;
+      QCOMPARE(Button(&window, 1002)->text(), QStringLiteral("打开"));
+    }
+  });
+  watch.start(20);
+  OpenAndConnect(window);
+  QTRY_VERIFY_WITH_TIMEOUT(state.link.sensorConnected, kLinkTimeoutMs);
+  QTRY_VERIFY_WITH_TIMEOUT(closedSeen, 4 * kLinkTimeoutMs);
+  QTRY_VERIFY_WITH_TIMEOUT(window.Comm().PortOpen() && !window.PortResetRunning(), kLinkTimeoutMs);
+  QCOMPARE(Button(&window, 1002)->text(), QStringLiteral("已打开"));
+  QCOMPARE(state.link.missedPolls, 0);
+  // Polling goes on over the reopened port and the sensor answers again.
+  const int before = sim.ReceivedFrames().size();
+  QTRY_VERIFY_WITH_TIMEOUT(sim.ReceivedFrames().size() > before, kLinkTimeoutMs);
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1031)->text(), QStringLiteral("通信中"), kLinkTimeoutMs);
+  QVERIFY(answers.texts.isEmpty());
+}
+
+int main(int argc, char* argv[]) {
+  // A private port directory, so COMn links made here never meet a real port.
+  static QTemporaryDir runtimeDir;
+  qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+  QApplication app(argc, argv);
+  CSensorToolApp::ApplyDialogLook(app);
+  MainWindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "main_window_test.moc"
