@@ -1,0 +1,68 @@
+#pragma once
+#include <QDialog>
+#include <cstdint>
+#include <memory>
+
+#include "protocol/app_state.h"
+
+class QLineEdit;
+
+namespace Ui {
+class CIntInputDlg;
+class CValueInputDlg;
+}  // namespace Ui
+
+// Message texts of the value entry windows.
+namespace entry_texts {
+inline constexpr const char* kIntegerParse = "“请填入一个正整数。”";
+inline constexpr const char* kNumberParse = "请键入一个数。";
+inline constexpr const char* kFilterRange = "只能输入1到99之间的数值。";
+inline constexpr const char* kAddressRange = "只能输入1到254之间的数值。";
+inline constexpr const char* kPressureRange = "只能输入50到200之间的数值。";
+inline constexpr const char* kCalibrationRange = "只能输入0到20000之间的数值。";
+}  // namespace entry_texts
+
+// Entry of one whole number (template 163). state.entryKind, set by the opener
+// just before the modal run, selects the register: 0 filter, 2 device address,
+// 3 serial number. OK checks the value and queues the write; the window sends
+// nothing itself. The box opens showing 0.
+class CIntInputDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit CIntInputDlg(protocol::AppState& state, QWidget* parent = nullptr);
+  ~CIntInputDlg() override;
+
+  QLineEdit* ValueBox() const;
+  std::uint32_t Value() const { return m_value; }
+
+ private slots:
+  void OnOk();
+
+ private:
+  protocol::AppState& m_state;
+  std::unique_ptr<Ui::CIntInputDlg> m_ui;
+  std::uint32_t m_value = 0;
+};
+
+// Entry of one decimal number (template 164). state.entryKind selects the
+// register: 1 pressure, 2 zero calibration value, 3 air calibration value,
+// 4 factory zero calibration, 5 factory air calibration.
+class CValueInputDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit CValueInputDlg(protocol::AppState& state, QWidget* parent = nullptr);
+  ~CValueInputDlg() override;
+
+  QLineEdit* ValueBox() const;
+  float Value() const { return m_value; }
+
+ private slots:
+  void OnOk();
+
+ private:
+  protocol::AppState& m_state;
+  std::unique_ptr<Ui::CValueInputDlg> m_ui;
+  float m_value = 0;
+};

@@ -1,0 +1,22 @@
+#pragma once
+#include <QFont>
+
+class CImageButton;
+class QWidget;
+
+// Set-up shared by the sensor windows, their calibration prompts and the
+// value entry windows.
+namespace dialogs {
+
+// The font their templates are laid out with (and so their dialog units).
+QFont TemplateFont();
+
+// Gives a window built from a template its font, then converts the template's
+// dialog units to pixels.
+void SetUpTemplate(QWidget* window, int widthDu, int heightDu);
+
+// The colours every image button of these windows gets: idle and focus
+// background RGB(96,123,139), hover background the button face lightened by 10.
+void ColourImageButton(CImageButton* button);
+
+}  // namespace dialogs
