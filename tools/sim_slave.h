@@ -1,0 +1,42 @@
+#pragma once
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "sensor_model.h"
+#include "sim_options.h"
+
+namespace sim {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Cuts what arrived between two silences into frames: a request whose length
+// its function code tells and whose CRC holds is taken off the front, so two
+// requests written back to back are still served; anything else is one frame.
+std::vector<Bytes> SplitFrames(const Bytes& received);
+
+// The MODBUS-RTU slave in front of the sensor model, with the line faults.
+class SimSlave {
+ public:
+  SimSlave(SensorModel& model, const SimOptions& options);
+
+  // One request, delimited by line silence. Returns the bytes to send back,
+  // empty for no answer. A new bus address written by the previous request
+  // takes effect here, after its echo went out.
+  Bytes HandleFrame(const Bytes& frame);
+
+  int RepliesSent() const { return replies_; }
+
+ private:
+  Bytes Answer(const Bytes& frame);
+  Bytes ApplyFaults(Bytes reply, bool carriesDeviceType, std::uint16_t firstRegister);
+
+  SensorModel& model_;
+  SimOptions options_;
+  std::mt19937 rng_;
+  int requestsForUs_ = 0;
+  int silenced_ = 0;
+  int replies_ = 0;
+};
+
+}  // namespace sim
