@@ -1,6 +1,5 @@
 #include "controls/button_images.h"
 
-#include <QPaintEngine>
 #include <QPainter>
 #include <QPixmap>
 
@@ -55,26 +54,14 @@ void TransparentBlit(QPainter& painter, const QPoint& at, const QImage& image, c
                      int w, int h) {
   if (image.isNull() || mask.isNull() || w <= 0 || h <= 0) return;
   const QRect source(0, 0, w, h);
+  // Raster operations on the target: widgets, pixmaps and images all paint
+  // through Qt's raster engine, which supports them.
+  const QImage andOperand = mask.convertToFormat(QImage::Format_RGB32);
   painter.save();
-  const QPaintEngine* engine = painter.paintEngine();
-  if (engine != nullptr && engine->hasFeature(QPaintEngine::RasterOpModes)) {
-    const QImage andOperand = mask.convertToFormat(QImage::Format_RGB32);
-    painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-    painter.drawImage(at, andOperand, source);
-    painter.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
-    painter.drawImage(at, image, source);
-  } else {
-    // Paint engines without raster operations get the same result from an
-    // image whose masked pixels are fully transparent.
-    QImage composed = image.copy(source).convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < h && y < mask.height(); ++y) {
-      auto* line = reinterpret_cast<QRgb*>(composed.scanLine(y));
-      for (int x = 0; x < w && x < mask.width(); ++x)
-        if (mask.pixelIndex(x, y) == 1) line[x] = 0;
-    }
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.drawImage(at, composed);
-  }
+  painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+  painter.drawImage(at, andOperand, source);
+  painter.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+  painter.drawImage(at, image, source);
   painter.restore();
 }
 

@@ -440,6 +440,16 @@ void CImageButton::changeEvent(QEvent* event) {
 
 bool CImageButton::event(QEvent* event) {
   const bool result = QPushButton::event(event);
-  if (event->type() == QEvent::WindowDeactivate) CancelHover();
+  switch (event->type()) {
+    case QEvent::WindowDeactivate:
+      CancelHover();
+      break;
+    case QEvent::ApplicationPaletteChange:
+      // A new application palette: same as a palette change of the button.
+      ResetColours();
+      break;
+    default:
+      break;
+  }
   return result;
 }
