@@ -66,7 +66,6 @@ constexpr int kCaptionFlags = Qt::TextWordWrap | Qt::AlignHCenter | Qt::AlignTop
 CImageButton::CImageButton(QWidget* parent) : QPushButton(parent) {
   // Mouse moves without a button held drive the hover look.
   setMouseTracking(true);
-  setAttribute(Qt::WA_OpaquePaintEvent, false);
   ResetColours();
   // Connected first, so the button holds the focus before any handler the
   // window connects to clicked() runs.

@@ -240,7 +240,9 @@ TEST(ButtonScreenshot, EveryStateSideBySide) {
       b->SetStateColour(ColourHotBack, idle);
       b->ShiftStateColour(ColourHotBack, 30);
       for (int t : {ColourIdleText, ColourFocusText, ColourHotText}) b->SetStateColour(t, text);
-      if (rows[r].icon != 0) EXPECT_EQ(b->LoadIcons(rows[r].icon, 0), Done);
+      if (rows[r].icon != 0) {
+        EXPECT_EQ(b->LoadIcons(static_cast<unsigned>(rows[r].icon), 0), Done);
+      }
       if (logo) {
         EXPECT_EQ(b->LoadBitmaps(1056, Rgb(0, 255, 0), 1056, Rgb(0, 255, 0)), Done);
         b->m_useDisabledImage = false;
