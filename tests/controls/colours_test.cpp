@@ -1,6 +1,7 @@
 // State colours: the shift rule, index and shade checks, and the reset to
 // the palette's colours when the palette changes.
 #include <QApplication>
+#include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -109,6 +110,30 @@ TEST(ButtonColours, PaletteChangeRestoresThePaletteColours) {
   plain.SetStateColour(ColourHotText, Rgb(5, 5, 5));
   EXPECT_EQ(plain.ResetColours(), Done);
   EXPECT_EQ(plain.StateColour(ColourHotText), FromQColor(saved.color(QPalette::ButtonText)));
+}
+
+// The program sets its application palette and then builds its windows,
+// whose initialisation sets the button colours: showing the window and
+// running the event loop must not bring the palette colours back.
+TEST(ButtonColours, ColoursSetAfterStartUpSurviveShowingTheWindow) {
+  const QPalette saved = QApplication::palette();
+  QPalette look = saved;
+  look.setColor(QPalette::Window, QColor(157, 195, 252));
+  look.setColor(QPalette::Button, QColor(239, 239, 239));
+  QApplication::setPalette(look);
+
+  QWidget window;
+  auto* button = new CImageButton(&window);
+  button->setGeometry(5, 5, 80, 30);
+  button->SetStateColour(ColourIdleBack, Rgb(157, 195, 252));
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(button->StateColour(ColourIdleBack), Rgb(157, 195, 252));
+  EXPECT_EQ(button->StateColour(ColourHotBack), Rgb(239, 239, 239));
+  button->clearFocus();
+  EXPECT_EQ(pixels::At(pixels::Grab(*button), 3, 3), pixels::Opaque(Rgb(157, 195, 252)));
+  QApplication::setPalette(saved);
 }
 
 }  // namespace
