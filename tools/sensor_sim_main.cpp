@@ -250,8 +250,10 @@ int main(int argc, char** argv) {
       model.Update(seconds);
       const sim::Bytes reply = slave.HandleFrame(frame);
       if (reply.empty()) continue;
-      Send(fd, reply, options.paced);
+      // Logged before it goes out, so whoever has read the reply can rely on
+      // finding it in the log.
       log.Line("TX", reply);
+      Send(fd, reply, options.paced);
     }
     pending.clear();
   }
