@@ -322,7 +322,12 @@ void CMainDlg::ShowNotConnected() {
   PushControls();
 }
 
-void CMainDlg::SetCommStateText(const char* text) { m_commStateText = Utf8(text); }
+void CMainDlg::SetCommStateText(const char* text) {
+  // The state goes on screen at once: while a failed check freezes the values,
+  // "校验错误" is exactly what the operator must see.
+  m_commStateText = Utf8(text);
+  ui::SetBoxText(m_ui->commStateBox, m_commStateText);
+}
 
 void CMainDlg::SetAddressShown(std::uint8_t address) { m_addressShown = address; }
 

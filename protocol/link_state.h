@@ -16,8 +16,13 @@ constexpr std::size_t kRxBufSize = 1000;
 struct LinkState {
   static constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::min();
 
-  std::array<std::uint8_t, kRxBufSize> rxBuf{};  // a complete poll reply sits at 0..76
-  int rxCount = 0;                 // where the next received byte goes (0..77)
+  // The latest poll reply that passed its CRC with this sensor's device type,
+  // at offsets 0..76. Every window decodes what it shows from here.
+  std::array<std::uint8_t, kRxBufSize> rxBuf{};
+  // The reply being received; complete and checked, it is copied to rxBuf, so
+  // a window never decodes half a reply, a corrupted one or another device's.
+  std::array<std::uint8_t, kRxBufSize> rxFrame{};
+  int rxCount = 0;                 // where the next received byte goes in rxFrame (0..76)
   std::uint8_t currentAddress = 0; // slave address of polls and writes
   bool portOpen = false;
   bool sensorConnected = false;

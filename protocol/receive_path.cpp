@@ -47,7 +47,7 @@ void OnCommEvent(LinkState& state, LinkWindow& window, int commEvent,
 }
 
 void ProcessByte(LinkState& state, LinkWindow& window, std::uint8_t byte) {
-  auto& buf = state.rxBuf;
+  auto& buf = state.rxFrame;
   // rxCount never leaves 0..76 between bytes; guard anyway so no sequence of
   // calls can write outside the buffer.
   if (state.rxCount < 0 || state.rxCount >= static_cast<int>(kPollReplyLength)) state.rxCount = 0;
@@ -56,34 +56,34 @@ void ProcessByte(LinkState& state, LinkWindow& window, std::uint8_t byte) {
   ++state.rxCount;
   const int last = state.rxCount - 1;
 
-  // CRC verdict on the 77th byte of a poll reply.
+  // Verdict on the 77th byte of a poll reply.
   if (last == static_cast<int>(kPollReplyLength) - 1) {
     const std::uint16_t crc = Crc16Modbus(buf.data(), kPollReplyLength - 2);
     const bool crcMatches = buf[75] == (crc & 0xFF) && buf[76] == (crc >> 8);
     if (!crcMatches) {
       state.crcError = true;
       window.SetCommStateText(texts::kCheckError);
-    } else if (buf[kDeviceTypeOffset] == kSensorDeviceType) {
-      state.crcError = false;
-    } else {
+    } else if (buf[kDeviceTypeOffset] != kSensorDeviceType) {
       window.SetCommStateText(texts::kUnknownDevice);
+    } else {
+      state.crcError = false;
+      if (buf[1] == kFunctionReadHolding) {
+        std::copy(buf.begin(), buf.begin() + kPollReplyLength, state.rxBuf.begin());
+        // Recognition waits for the check: a corrupted address byte must not
+        // send every later poll to an address nobody answers.
+        if (!state.deviceFound) window.RestartPollTimer(kPollPeriodMs);
+        state.currentAddress = buf[0];
+        state.deviceFound = true;
+        state.sensorConnected = true;
+        window.SetCommStateText(texts::kCommunicating);
+      }
     }
   }
 
-  // Recognition of this sensor's reply, from its 38th byte on.
-  if (state.rxCount > 37 && buf[kDeviceTypeOffset] == kSensorDeviceType &&
-      buf[1] == kFunctionReadHolding) {
-    if (!state.deviceFound) window.RestartPollTimer(kPollPeriodMs);
-    state.currentAddress = buf[0];
-    state.deviceFound = true;
-    state.sensorConnected = true;
-    // A reply that has just failed its check keeps "校验错误" on screen.
-    if (!state.crcError) window.SetCommStateText(texts::kCommunicating);
-  }
-
-  // The 8-byte echo of a write: recorded and taken out of the buffer.
+  // The 8-byte echo of a write, with a valid CRC so that noise cannot confirm
+  // a write: recorded and taken out of the buffer.
   if (last >= 7 && buf[last - 7] == state.currentAddress && buf[last - 6] == kFunctionWriteMultiple &&
-      buf[last - 5] == 0 && buf[last - 3] == 0) {
+      buf[last - 5] == 0 && buf[last - 3] == 0 && HasValidCrc(&buf[last - 7], 8)) {
     std::copy(buf.begin() + (last - 7), buf.begin() + (last - 2), state.writeEcho.begin());
     state.writeAcked = true;
     state.rxCount -= 8;

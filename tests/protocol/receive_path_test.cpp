@@ -132,6 +132,47 @@ TEST(ReceivePath, CrcIsComparedAsUnsignedBytesAndFailuresFreezeTheDisplay) {
   EXPECT_EQ(w.commStateText, "通信中");
 }
 
+TEST(ReceivePath, WindowsOnlyEverSeeCompleteRepliesThatPassedTheirCheck) {
+  RegisterBlock block = SampleBlock();
+  const Bytes good = Reply(block, 1);
+  LinkState s;
+  RecordingWindow w;
+  Deliver(s, w, good, 0);
+  ASSERT_EQ(FirstBytes(s, good.size()), good);
+
+  // Half of a newer reply: what the windows decode is still the whole old one.
+  block.SetFloat(DoValue, 3.25f);
+  const Bytes newer = Reply(block, 1);
+  Deliver(s, w, Bytes(newer.begin(), newer.begin() + 20), 2000);
+  EXPECT_EQ(FirstBytes(s, good.size()), good);
+  Deliver(s, w, Bytes(newer.begin() + 20, newer.end()), 2010);
+  EXPECT_EQ(FirstBytes(s, newer.size()), newer);
+
+  // A corrupted reply and another device's reply never reach the windows.
+  Bytes corrupted = good;
+  corrupted[5] ^= 0x10;
+  Deliver(s, w, corrupted, 4000);
+  EXPECT_TRUE(s.crcError);
+  EXPECT_EQ(FirstBytes(s, newer.size()), newer);
+  RegisterBlock foreign = block;
+  foreign.regs[DeviceType] = 7;
+  Deliver(s, w, Reply(foreign, 1), 6000);
+  EXPECT_EQ(w.commStateText, "未知设备");
+  EXPECT_EQ(FirstBytes(s, newer.size()), newer);
+
+  // A flipped address byte must not move the link to an address nobody answers.
+  Bytes wrongAddress = newer;
+  wrongAddress[0] = 0x41;
+  Deliver(s, w, wrongAddress, 8000);
+  EXPECT_EQ(s.currentAddress, 1);
+
+  // Noise shaped like an echo but with a wrong CRC confirms nothing.
+  Bytes badEcho = Hex("01 10 00 22 00 01 A1 C3");
+  badEcho[7] ^= 0x01;
+  Deliver(s, w, badEcho, 10000);
+  EXPECT_FALSE(s.writeAcked);
+}
+
 TEST(ReceivePath, RecognitionFollowsTheReplyingAddressAndIgnoresOtherDevices) {
   LinkState s;
   RecordingWindow w;
@@ -198,7 +239,7 @@ TEST(ReceivePath, AMisplacedHeaderRestartsTheReply) {
   Deliver(s, w, Bytes(reply.begin(), reply.begin() + 20), 0);
   Deliver(s, w, Hex("01 03 48"), 1);
   EXPECT_EQ(s.rxCount, 3);
-  EXPECT_EQ(FirstBytes(s, 3), Hex("01 03 48"));
+  EXPECT_EQ(Bytes(s.rxFrame.begin(), s.rxFrame.begin() + 3), Hex("01 03 48"));
   Deliver(s, w, Bytes(reply.begin() + 3, reply.end()), 2);
   EXPECT_FALSE(s.crcError);
   EXPECT_TRUE(s.deviceFound);
