@@ -294,7 +294,10 @@ void CMainDlg::OnPortFailed(const QString& text) {
 }
 
 void CMainDlg::SendFrame(const protocol::RtuFrame& frame) {
-  if (m_comm->PortOpen()) m_comm->SetOutput(frame);
+  if (!m_comm->PortOpen()) return;
+  m_comm->SetOutput(frame);
+  emit FrameSent(QByteArray(reinterpret_cast<const char*>(frame.data()), static_cast<int>(frame.size())),
+                 m_clock.elapsed());
 }
 
 // ---- receive path ----
@@ -302,7 +305,15 @@ void CMainDlg::SendFrame(const protocol::RtuFrame& frame) {
 void CMainDlg::OnComm() {
   const short event = m_comm->CommEvent();
   const std::vector<std::uint8_t> bytes = m_comm->Input();
-  protocol::OnCommEvent(m_state.link, *this, event, bytes.data(), bytes.size(), m_clock.elapsed());
+  const qint64 now = m_clock.elapsed();
+  if (!bytes.empty())
+    emit BytesArrived(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())), now);
+  const std::uint64_t acceptedBefore = m_state.link.repliesAccepted;
+  protocol::OnCommEvent(m_state.link, *this, event, bytes.data(), bytes.size(), now);
+  if (m_state.link.repliesAccepted != acceptedBefore)
+    emit ReplyAccepted(QByteArray(reinterpret_cast<const char*>(m_state.link.rxBuf.data()),
+                                  static_cast<int>(protocol::kPollReplyLength)),
+                       now);
   emit BytesHandled();
 }
 

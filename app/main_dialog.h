@@ -41,6 +41,8 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   QMenu* WindowMenu() { return m_windowMenu; }
   int PortNumberSelected() const;
   bool PortResetRunning() const { return m_portResetRunning; }
+  // The clock the receive path's time stamps come from.
+  qint64 ClockMs() const { return m_clock.elapsed(); }
 
   // What the receive path asks of its window.
   void PullControls() override;
@@ -55,8 +57,14 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   void SendFrame(const protocol::RtuFrame& frame) override;
 
  signals:
-  // After every pass of the receive path, with the bytes of that event.
+  // After every pass of the receive path.
   void BytesHandled();
+  // Line traffic, for views that watch the link: every frame handed to the
+  // port, every batch of bytes received (with the receive clock in ms), and
+  // every poll reply taken into rxBuf after its check.
+  void FrameSent(const QByteArray& frame, qint64 ms);
+  void BytesArrived(const QByteArray& bytes, qint64 ms);
+  void ReplyAccepted(const QByteArray& reply, qint64 ms);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

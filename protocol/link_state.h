@@ -35,6 +35,10 @@ struct LinkState {
   std::array<std::uint8_t, 5> writeEcho{};  // address, 16, 0, register, 0 of the last echo
   bool writeAcked = false;         // an echo arrived since the write cycle last looked
   std::int64_t lastRxMs = kNever;  // when bytes last arrived, for framing by line silence
+  // Complete replies taken into rxBuf, and those refused (failed CRC or
+  // another device type), for the traffic view and the soak figures.
+  std::uint64_t repliesAccepted = 0;
+  std::uint64_t repliesRejected = 0;
 };
 
 // Places a write in the single pending slot, replacing any outstanding one.

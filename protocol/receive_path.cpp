@@ -61,14 +61,17 @@ void ProcessByte(LinkState& state, LinkWindow& window, std::uint8_t byte) {
     const std::uint16_t crc = Crc16Modbus(buf.data(), kPollReplyLength - 2);
     const bool crcMatches = buf[75] == (crc & 0xFF) && buf[76] == (crc >> 8);
     if (!crcMatches) {
+      ++state.repliesRejected;
       state.crcError = true;
       window.SetCommStateText(texts::kCheckError);
     } else if (buf[kDeviceTypeOffset] != kSensorDeviceType) {
+      ++state.repliesRejected;
       window.SetCommStateText(texts::kUnknownDevice);
     } else {
       state.crcError = false;
       if (buf[1] == kFunctionReadHolding) {
         std::copy(buf.begin(), buf.begin() + kPollReplyLength, state.rxBuf.begin());
+        ++state.repliesAccepted;
         // Recognition waits for the check: a corrupted address byte must not
         // send every later poll to an address nobody answers.
         if (!state.deviceFound) window.RestartPollTimer(kPollPeriodMs);

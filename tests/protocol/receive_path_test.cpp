@@ -160,6 +160,9 @@ TEST(ReceivePath, WindowsOnlyEverSeeCompleteRepliesThatPassedTheirCheck) {
   EXPECT_EQ(w.commStateText, "未知设备");
   EXPECT_EQ(FirstBytes(s, newer.size()), newer);
 
+  EXPECT_EQ(s.repliesAccepted, 2u);
+  EXPECT_EQ(s.repliesRejected, 2u);
+
   // A flipped address byte must not move the link to an address nobody answers.
   Bytes wrongAddress = newer;
   wrongAddress[0] = 0x41;
