@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTest>
@@ -69,8 +70,13 @@ class ModalScript {
     }
     QWidget* modal = QApplication::activeModalWidget();
     if (modal && modal->isVisible() && m_steps[m_next].condition(modal)) {
-      const Step step = m_steps[m_next++];
-      step.action(modal);
+      // Acted on from a fresh event: an action that opens a modal window runs
+      // a nested loop, and a timer does not fire again inside its own handler.
+      const Action action = m_steps[m_next++].action;
+      QPointer<QWidget> target(modal);
+      QTimer::singleShot(0, modal, [action, target] {
+        if (target) action(target);
+      });
       return;
     }
     if (m_elapsed.elapsed() > m_limitMs) {
