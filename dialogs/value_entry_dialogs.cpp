@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <optional>
+#include <utility>
 
 #include "dialogs/dialog_support.h"
 #include "dialogs/window_setup.h"
@@ -52,38 +53,21 @@ void CIntInputDlg::OnOk() {
   }
   m_value = *parsed;
 
+  if (const char* refusal = protocol::IntegerEntryRangeError(m_state.entryKind, m_value)) {
+    ui::ShowMessage(this, QString::fromUtf8(refusal));
+    return;
+  }
   protocol::LinkState& link = m_state.link;
-  const std::uint8_t address = link.currentAddress;
-  switch (m_state.entryKind) {
-    case protocol::EntryFilter:
-      if (m_value < 1 || m_value > 99) {
-        ui::ShowMessage(this, QString::fromUtf8(entry_texts::kFilterRange));
-        return;
-      }
-      protocol::QueueWrite(link, protocol::WriteFilter(address, static_cast<std::uint16_t>(m_value)),
-                           protocol::Filter);
-      break;
-    case protocol::EntryDeviceAddress:
-      if (m_value < 1 || m_value > 254) {
-        ui::ShowMessage(this, QString::fromUtf8(entry_texts::kAddressRange));
-        return;
-      }
-      protocol::QueueWrite(
-          link, protocol::WriteDeviceAddress(address, static_cast<std::uint16_t>(m_value)),
-          protocol::DeviceAddress);
+  // A kind no opener pairs with this window queues nothing.
+  if (auto write = protocol::IntegerEntryWrite(m_state.entryKind, link.currentAddress, m_value)) {
+    protocol::QueueWrite(link, std::move(write->frame), write->reg);
+    if (write->reg == protocol::DeviceAddress) {
       // The sensor answers at its new address from now on: the link counts as
       // lost at once, and the echo of this write drops the connection.
       link.sensorConnected = false;
       link.deviceFound = false;
       link.manualAddressing = true;
-      break;
-    case protocol::EntrySerialNumber:
-      protocol::QueueWrite(link, protocol::WriteSerialNumber(address, m_value),
-                           protocol::SerialNumber);
-      break;
-    default:
-      // No opener pairs this window with another kind; queue nothing.
-      break;
+    }
   }
   accept();
 }
@@ -112,39 +96,13 @@ void CValueInputDlg::OnOk() {
   }
   m_value = *parsed;
 
-  protocol::LinkState& link = m_state.link;
-  const std::uint8_t address = link.currentAddress;
-  const int kind = m_state.entryKind;
-  if (kind == protocol::EntryPressure) {
-    if (m_value < 50.0f || m_value > 200.0f) {
-      ui::ShowMessage(this, QString::fromUtf8(entry_texts::kPressureRange));
-      return;
-    }
-    protocol::QueueWrite(link, protocol::WritePressure(address, m_value), protocol::Pressure);
-  } else if (kind >= protocol::EntryZeroCalValue && kind <= protocol::EntryFactoryAirCal) {
-    if (m_value < 0.0f || m_value > 20000.0f) {
-      ui::ShowMessage(this, QString::fromUtf8(entry_texts::kCalibrationRange));
-      return;
-    }
-    switch (kind) {
-      case protocol::EntryZeroCalValue:
-        protocol::QueueWrite(link, protocol::WriteZeroCalValue(address, m_value),
-                             protocol::ZeroCalValue);
-        break;
-      case protocol::EntryAirCalValue:
-        protocol::QueueWrite(link, protocol::WriteAirCalValue(address, m_value),
-                             protocol::AirCalValue);
-        break;
-      case protocol::EntryFactoryZeroCal:
-        protocol::QueueWrite(link, protocol::WriteFactoryZeroCal(address, m_value),
-                             protocol::FactoryZeroCal);
-        break;
-      default:
-        protocol::QueueWrite(link, protocol::WriteFactoryAirCal(address, m_value),
-                             protocol::FactoryAirCal);
-        break;
-    }
+  if (const char* refusal = protocol::NumberEntryRangeError(m_state.entryKind, m_value)) {
+    ui::ShowMessage(this, QString::fromUtf8(refusal));
+    return;
   }
+  protocol::LinkState& link = m_state.link;
   // Any other kind is never paired with this window: nothing is queued.
+  if (auto write = protocol::NumberEntryWrite(m_state.entryKind, link.currentAddress, m_value))
+    protocol::QueueWrite(link, std::move(write->frame), write->reg);
   accept();
 }

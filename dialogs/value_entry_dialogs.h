@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "protocol/app_state.h"
+#include "protocol/entry_rules.h"
 
 class QLineEdit;
 
@@ -12,15 +13,9 @@ class CIntInputDlg;
 class CValueInputDlg;
 }  // namespace Ui
 
-// Message texts of the value entry windows.
-namespace entry_texts {
-inline constexpr const char* kIntegerParse = "“请填入一个正整数。”";
-inline constexpr const char* kNumberParse = "请键入一个数。";
-inline constexpr const char* kFilterRange = "只能输入1到99之间的数值。";
-inline constexpr const char* kAddressRange = "只能输入1到254之间的数值。";
-inline constexpr const char* kPressureRange = "只能输入50到200之间的数值。";
-inline constexpr const char* kCalibrationRange = "只能输入0到20000之间的数值。";
-}  // namespace entry_texts
+// Message texts of the value entry windows, shared with every other entry of
+// sensor values.
+namespace entry_texts = protocol::entry_texts;
 
 // Entry of one whole number (template 163). state.entryKind, set by the opener
 // just before the modal run, selects the register: 0 filter, 2 device address,
