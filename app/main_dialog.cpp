@@ -130,9 +130,13 @@ void CMainDlg::SetUpControls() {
   ShowPortState(false);
 
   setWindowTitle(QStringLiteral("Tarn 一体化荧光法溶解氧仪管理工具"));
+  // The system's ports are enumerated once for all fifteen entries: each
+  // enumeration walks the device tree and is the slowest step of start-up.
+  const QString portDirectory = PortDirectory();
+  const QStringList systemPorts = SystemPortPaths();
   for (int n = 1; n <= kPortCount; ++n) {
     m_ui->portList->addItem(QStringLiteral("COM%1").arg(n));
-    const QString device = ResolvePortName(n);
+    const QString device = ResolvePortNameIn(portDirectory, n, systemPorts);
     m_ui->portList->setItemData(n - 1, device.isEmpty() ? QStringLiteral("未找到对应的串口设备") : device,
                                 Qt::ToolTipRole);
   }
