@@ -1,0 +1,68 @@
+#pragma once
+// Process handling and figures for the benchmark driver: plain POSIX, no Qt,
+// so that the driver itself stays out of the way of what it measures.
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// Nanoseconds on the steady clock, the clock the tool's first-paint report uses.
+std::int64_t MonotonicNs();
+
+// Median of the values (mean of the middle two for an even count); 0 for none.
+double Median(std::vector<double> values);
+
+// The number in a "<field>:   123 kB" line of /proc/<pid>/status text, or -1.
+long StatusFieldKb(const std::string& statusText, const std::string& field);
+
+// Peak resident set (VmHWM) of a running process in kB, or -1.
+long PeakRssKb(pid_t pid);
+
+// CPU time (user + system, every thread) a running process has used so far,
+// in nanoseconds, or -1 when it cannot be read.
+std::int64_t ProcessCpuNs(pid_t pid);
+
+// One child process with its standard output read line by line.
+class Child {
+ public:
+  Child() = default;
+  ~Child();
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  // Starts argv[0] (a path) with `env` added to this process's environment
+  // ("NAME=value"). With `keepStdin` the child's standard input is a pipe that
+  // CloseStdin() ends; otherwise it reads /dev/null. Standard error goes to
+  // `stderrPath` (or /dev/null when empty); standard output to a pipe unless
+  // `discardStdout`.
+  bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+             bool keepStdin = false, const std::string& stderrPath = {}, bool discardStdout = false);
+
+  // The next line of standard output without its newline; false on end of
+  // output or when `timeoutMs` passed first.
+  bool ReadLine(std::string* line, int timeoutMs);
+  // Reads lines until one starts with `prefix`; false on timeout or end of output.
+  bool WaitForLine(const std::string& prefix, std::string* line, int timeoutMs);
+
+  void CloseStdin();
+  void Signal(int signal);
+  // Exit status after waiting up to `timeoutMs` (then SIGKILL); -1 if killed
+  // or not started.
+  int Wait(int timeoutMs);
+
+  pid_t Pid() const { return m_pid; }
+  bool Running() const { return m_pid > 0; }
+  const std::string& Error() const { return m_error; }
+
+ private:
+  pid_t m_pid = -1;
+  int m_stdoutFd = -1;
+  int m_stdinFd = -1;
+  std::string m_buffer;
+  std::string m_error;
+};
+
+}  // namespace bench

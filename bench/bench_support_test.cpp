@@ -1,0 +1,123 @@
+// The helpers behind the benchmark figures: medians, /proc fields, CPU
+// clocks of other processes, child processes and the event-loop probes.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <cstring>
+#include <vector>
+
+#include "bench_support.h"
+#include "loop_probe.h"
+
+namespace {
+
+void BusyFor(int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < ms) {
+  }
+}
+
+}  // namespace
+
+TEST(BenchFigures, MedianAndStatusFields) {
+  EXPECT_EQ(bench::Median({}), 0);
+  EXPECT_EQ(bench::Median({7}), 7);
+  EXPECT_EQ(bench::Median({9, 1, 5}), 5);
+  EXPECT_EQ(bench::Median({4, 1, 3, 100}), 3.5);
+
+  const std::string status =
+      "Name:\tsensortool\nVmPeak:\t  812345 kB\nVmHWM:\t   61234 kB\nVmRSS:\t   60000 kB\nThreads:\t3\n";
+  EXPECT_EQ(bench::StatusFieldKb(status, "VmHWM"), 61234);
+  EXPECT_EQ(bench::StatusFieldKb(status, "VmRSS"), 60000);
+  EXPECT_EQ(bench::StatusFieldKb(status, "VmSwap"), -1);
+  EXPECT_EQ(bench::StatusFieldKb(status, "Threads"), -1);  // no kB unit
+  EXPECT_EQ(bench::StatusFieldKb("VmHWM:\t  -5 kB\n", "VmHWM"), -1);
+
+  // The peak of this process grows when it touches more memory.
+  const long before = bench::PeakRssKb(getpid());
+  ASSERT_GT(before, 0);
+  std::vector<char> block(48 * 1024 * 1024);
+  std::memset(block.data(), 1, block.size());
+  EXPECT_GE(bench::PeakRssKb(getpid()), before + 40 * 1024);
+  EXPECT_EQ(bench::PeakRssKb(-1), -1);
+}
+
+TEST(BenchFigures, ChildProcessesAndTheirCpuTime) {
+  bench::Child talker;
+  ASSERT_TRUE(talker.Start({"/bin/sh", "-c", "echo one; echo \"READY $BENCH_VALUE\"; cat; echo done; exit 3"},
+                           {"BENCH_VALUE=42"}, true))
+      << talker.Error();
+  std::string line;
+  ASSERT_TRUE(talker.WaitForLine("READY", &line, 10000));
+  EXPECT_EQ(line, "READY 42");
+  // Nothing more comes until its input ends.
+  EXPECT_FALSE(talker.ReadLine(&line, 50));
+  talker.CloseStdin();
+  ASSERT_TRUE(talker.ReadLine(&line, 10000));
+  EXPECT_EQ(line, "done");
+  EXPECT_FALSE(talker.ReadLine(&line, 10000));  // end of output
+  EXPECT_EQ(talker.Wait(10000), 3);
+
+  bench::Child missing;
+  EXPECT_FALSE(missing.Start({"/nonexistent/program"}, {}));
+  EXPECT_FALSE(missing.Error().empty());
+
+  // A spinning child and a sleeping one, side by side: only the first uses CPU.
+  bench::Child spinner, sleeper;
+  ASSERT_TRUE(spinner.Start({"/bin/sh", "-c", "while :; do :; done"}, {}, false, {}, true));
+  ASSERT_TRUE(sleeper.Start({"/bin/sleep", "30"}, {}, false, {}, true));
+  const std::int64_t sleeperStart = bench::ProcessCpuNs(sleeper.Pid());
+  ASSERT_GE(sleeperStart, 0);
+  QElapsedTimer clock;
+  clock.start();
+  while (bench::ProcessCpuNs(spinner.Pid()) < 200'000'000 && clock.elapsed() < 20000) {
+  }
+  EXPECT_GE(bench::ProcessCpuNs(spinner.Pid()), 200'000'000);
+  EXPECT_LT(bench::ProcessCpuNs(sleeper.Pid()) - sleeperStart, 20'000'000);
+  spinner.Signal(SIGKILL);
+  sleeper.Signal(SIGKILL);
+  EXPECT_EQ(spinner.Wait(5000), -1);
+  EXPECT_EQ(sleeper.Wait(5000), -1);
+  EXPECT_EQ(bench::ProcessCpuNs(999999999), -1);
+}
+
+TEST(BenchFigures, LoopProbesSeeStallsButNotWaiting) {
+  int argc = 1;
+  char name[] = "bench_support_tests";
+  char* argv[] = {name, nullptr};
+  QCoreApplication app(argc, argv);
+  LoopStallProbe probe(app);
+  TimerGapProbe gaps;
+
+  // A handler that keeps the loop busy for 80 ms.
+  QEventLoop loop;
+  gaps.Start();
+  QTimer::singleShot(20, [] { BusyFor(80); });
+  QTimer::singleShot(150, &loop, &QEventLoop::quit);
+  loop.exec();
+  EXPECT_GE(probe.LongestStallMs(), 80);
+  EXPECT_LT(probe.LongestStallMs(), 1000);
+  EXPECT_GE(probe.Stretches(), 2);
+  EXPECT_STREQ(probe.LongestStallReceiver(), "QTimer");
+  EXPECT_GE(gaps.LongestLateMs(), 60);
+
+  // A handler that runs a nested loop waiting 150 ms (as a modal window
+  // does) is not a stall: the nested loop blocks.
+  probe.Reset();
+  EXPECT_EQ(probe.Stretches(), 0);
+  EXPECT_EQ(probe.LongestStallMs(), 0);
+  QTimer::singleShot(10, [] {
+    QEventLoop nested;
+    QTimer::singleShot(150, &nested, &QEventLoop::quit);
+    nested.exec();
+  });
+  QTimer::singleShot(250, &loop, &QEventLoop::quit);
+  loop.exec();
+  EXPECT_GE(probe.Stretches(), 2);
+  EXPECT_LT(probe.LongestStallMs(), 100);
+}

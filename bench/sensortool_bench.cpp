@@ -1,0 +1,422 @@
+// sensortool-bench: start-up, memory, CPU while polling, responsiveness and
+// the receive path of the tool, each beside a baseline run in the same
+// program, printed as one table. See docs/performance.md.
+//
+//   sensortool-bench [--seconds N] [--runs N] [--keep-logs] [--benchmark_...]
+#include <benchmark/benchmark.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench_support.h"
+
+namespace {
+
+using bench::Child;
+
+constexpr double kByteWireNs = 10.0 / 9600.0 * 1e9;  // start, 8 data, stop bits at 9600 baud
+
+struct Options {
+  int seconds = 60;
+  int runs = 11;
+  bool keepLogs = false;
+};
+
+std::string g_tmp;  // private scratch directory of this run
+
+std::string MakeDir(const std::string& name) {
+  const std::string path = g_tmp + "/" + name;
+  ::mkdir(path.c_str(), 0700);
+  return path;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Replies the simulator logged ("TX ..." lines).
+int RepliesLogged(const std::string& logPath) {
+  std::istringstream in(ReadFile(logPath));
+  std::string line;
+  int count = 0;
+  while (std::getline(in, line))
+    if (line.compare(0, 3, "TX ") == 0) ++count;
+  return count;
+}
+
+std::string LoadAverage() {
+  std::string text = ReadFile("/proc/loadavg");
+  std::istringstream in(text);
+  std::string one, five, fifteen;
+  in >> one >> five >> fifteen;
+  return one + " " + five + " " + fifteen;
+}
+
+// "key=value" fields of a "RESULT ..." line.
+std::map<std::string, std::string> Fields(const std::string& line) {
+  std::map<std::string, std::string> fields;
+  std::istringstream in(line);
+  std::string word;
+  while (in >> word) {
+    const std::size_t eq = word.find('=');
+    if (eq != std::string::npos) fields[word.substr(0, eq)] = word.substr(eq + 1);
+  }
+  return fields;
+}
+
+double FieldNumber(const std::map<std::string, std::string>& fields, const std::string& key) {
+  const auto it = fields.find(key);
+  return it == fields.end() ? -1 : std::atof(it->second.c_str());
+}
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// ---- receive path ----
+
+class CapturingReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.error_occurred) {
+        errors.push_back(run.benchmark_name() + ": " + run.error_message);
+        continue;
+      }
+      const auto it = run.counters.find("items_per_second");
+      if (it != run.counters.end() && it->second.value > 0) nsPerByte[run.benchmark_name()] = 1e9 / it->second.value;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> nsPerByte;
+  std::vector<std::string> errors;
+};
+
+// ---- start-up ----
+
+struct FirstPaint {
+  bool ok = false;
+  double ms = 0;
+  int width = 0;
+  int height = 0;
+  std::string error;
+};
+
+FirstPaint TimeFirstPaint(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+  FirstPaint result;
+  Child child;
+  const std::int64_t start = bench::MonotonicNs();
+  if (!child.Start(argv, env)) {
+    result.error = child.Error();
+    return result;
+  }
+  std::string line;
+  if (!child.WaitForLine("FIRST_PAINT ", &line, 30000)) {
+    result.error = argv[0] + " did not report its first paint";
+    child.Wait(0);
+    return result;
+  }
+  long long ns = 0;
+  if (std::sscanf(line.c_str(), "FIRST_PAINT %lld %d %d", &ns, &result.width, &result.height) != 3) {
+    result.error = "unreadable: " + line;
+    return result;
+  }
+  child.Wait(10000);
+  result.ms = static_cast<double>(ns - start) / 1e6;
+  result.ok = result.ms > 0;
+  return result;
+}
+
+// ---- table ----
+
+struct Row {
+  std::string what, tool, baseline, ratio, target, met;
+};
+
+std::string Format(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+void PrintTable(const std::vector<Row>& rows) {
+  const Row header{"Measurement", "Tool", "Baseline", "Ratio", "Target", "Met"};
+  std::vector<std::size_t> width(6, 0);
+  auto cells = [](const Row& r) { return std::vector<std::string>{r.what, r.tool, r.baseline, r.ratio, r.target, r.met}; };
+  auto widthOf = [](const std::string& s) {
+    std::size_t n = 0;  // count UTF-8 code points, not bytes
+    for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+    return n;
+  };
+  for (const Row& r : rows) {
+    const auto c = cells(r);
+    for (int i = 0; i < 6; ++i) width[i] = std::max(width[i], widthOf(c[i]));
+  }
+  for (int i = 0; i < 6; ++i) width[i] = std::max(width[i], widthOf(cells(header)[i]));
+  auto print = [&](const Row& r) {
+    const auto c = cells(r);
+    std::printf("|");
+    for (int i = 0; i < 6; ++i) std::printf(" %s%*s |", c[i].c_str(), static_cast<int>(width[i] - widthOf(c[i])), "");
+    std::printf("\n");
+  };
+  print(header);
+  std::printf("|");
+  for (int i = 0; i < 6; ++i) std::printf("%s|", std::string(width[i] + 2, '-').c_str());
+  std::printf("\n");
+  for (const Row& r : rows) print(r);
+}
+
+std::string YesNo(bool ok) { return ok ? "yes" : "NO"; }
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  Options options;
+  std::vector<char*> benchArgs{argv[0]};
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
+      options.seconds = std::atoi(argv[++i]);
+    } else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
+      options.runs = std::atoi(argv[++i]);
+    } else if (std::strcmp(argv[i], "--keep-logs") == 0) {
+      options.keepLogs = true;
+    } else if (std::strncmp(argv[i], "--benchmark_", 12) == 0) {
+      benchArgs.push_back(argv[i]);
+    } else {
+      std::fprintf(stderr,
+                   "usage: %s [--seconds N] [--runs N] [--keep-logs] [--benchmark_...]\n"
+                   "  --seconds N   length of the connected run (default 60)\n"
+                   "  --runs N      start-up runs of each program (default 11)\n"
+                   "  --keep-logs   keep the scratch directory with the simulator and program logs\n",
+                   argv[0]);
+      return 2;
+    }
+  }
+  if (options.seconds < 1 || options.runs < 1) {
+    std::fprintf(stderr, "--seconds and --runs must be positive\n");
+    return 2;
+  }
+
+  char tmpl[] = "/tmp/sensortool-bench-XXXXXX";
+  if (!::mkdtemp(tmpl)) {
+    std::perror("mkdtemp");
+    return 1;
+  }
+  g_tmp = tmpl;
+  const std::string loadBefore = LoadAverage();
+  std::vector<Row> rows;
+  std::vector<std::string> notes;
+  bool failed = false;
+
+  // ---- receive path (Google Benchmark) ----
+  int benchArgc = static_cast<int>(benchArgs.size());
+  benchmark::Initialize(&benchArgc, benchArgs.data());
+  CapturingReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  for (const std::string& e : reporter.errors) {
+    notes.push_back("receive path: " + e);
+    failed = true;
+  }
+
+  // ---- start-up ----
+  const std::vector<std::string> offscreen{"QT_QPA_PLATFORM=offscreen"};
+  std::vector<std::string> toolEnv = offscreen;
+  toolEnv.push_back("SENSORTOOL_BENCH_FIRST_PAINT=1");
+  toolEnv.push_back("XDG_RUNTIME_DIR=" + MakeDir("xdg-start"));
+  std::fprintf(stderr, "start-up: %d runs of each program (after one discarded warm-up run each)\n", options.runs);
+  const FirstPaint warmTool = TimeFirstPaint({SENSORTOOL_PATH}, toolEnv);
+  if (!warmTool.ok) {
+    std::fprintf(stderr, "sensortool: %s\n", warmTool.error.c_str());
+    return 1;
+  }
+  const std::string size = std::to_string(warmTool.width) + "x" + std::to_string(warmTool.height);
+  const std::vector<std::string> floorArgs{FLOOR_PATH, "--size", size, "--first-paint"};
+  const FirstPaint warmFloor = TimeFirstPaint(floorArgs, offscreen);
+  if (!warmFloor.ok) {
+    std::fprintf(stderr, "floor: %s\n", warmFloor.error.c_str());
+    return 1;
+  }
+  std::vector<double> toolMs, floorMs;
+  for (int i = 0; i < options.runs; ++i) {
+    const FirstPaint f = TimeFirstPaint(floorArgs, offscreen);
+    const FirstPaint t = TimeFirstPaint({SENSORTOOL_PATH}, toolEnv);
+    if (!f.ok || !t.ok) {
+      std::fprintf(stderr, "start-up run %d failed: %s%s\n", i + 1, f.error.c_str(), t.error.c_str());
+      return 1;
+    }
+    if (f.width != warmTool.width || f.height != warmTool.height) {
+      std::fprintf(stderr, "the floor dialog painted at %dx%d, not %s\n", f.width, f.height, size.c_str());
+      return 1;
+    }
+    floorMs.push_back(f.ms);
+    toolMs.push_back(t.ms);
+  }
+  const double toolStart = bench::Median(toolMs);
+  const double floorStart = bench::Median(floorMs);
+  const double startRatio = toolStart / floorStart;
+  rows.push_back({"Start-up to first paint (median of " + std::to_string(options.runs) + ", " + size + ")",
+                  Format("%.1f ms", toolStart), Format("%.1f ms (empty dialog)", floorStart),
+                  Format("%.2f", startRatio), "<= 1.30 x floor", YesNo(startRatio <= 1.3)});
+
+  // ---- one connected run: memory, CPU, responsiveness, beside mbpoll and the floor ----
+  const std::string xdgTool = MakeDir("xdg-minute");
+  const std::string toolSimLog = g_tmp + "/sim-tool.log";
+  const std::string peerSimLog = g_tmp + "/sim-peer.log";
+  const std::string peerLine = g_tmp + "/peer-line";
+  Child simTool, simPeer, floorChild, session, mbpoll;
+  std::string line;
+  if (!simTool.Start({SENSOR_SIM_PATH, "--com", "1", "--log", toolSimLog}, {"XDG_RUNTIME_DIR=" + xdgTool}) ||
+      !simTool.WaitForLine("READY", &line, 10000) ||
+      !simPeer.Start({SENSOR_SIM_PATH, "--link", peerLine, "--log", peerSimLog}, {}) ||
+      !simPeer.WaitForLine("READY", &line, 10000)) {
+    std::fprintf(stderr, "sensor-sim did not start\n");
+    return 1;
+  }
+  std::fprintf(stderr, "connected run: %d s (tool, mbpoll and the floor dialog side by side)\n", options.seconds);
+  std::vector<std::string> sessionEnv = offscreen;
+  sessionEnv.push_back("XDG_RUNTIME_DIR=" + xdgTool);
+  if (!floorChild.Start({FLOOR_PATH, "--size", size}, offscreen, true) ||
+      !session.Start({SESSION_PATH, "--mode", "minute"}, sessionEnv, true, g_tmp + "/session.err")) {
+    std::fprintf(stderr, "could not start the programs: %s%s\n", floorChild.Error().c_str(), session.Error().c_str());
+    return 1;
+  }
+  if (!session.WaitForLine("MEASURING", &line, 60000)) {
+    std::fprintf(stderr, "the tool did not connect and open its configuration window (%s)\n", line.c_str());
+    return 1;
+  }
+  const std::string configWindow = line.substr(std::strlen("MEASURING "));
+  if (!mbpoll.Start({MBPOLL_PATH, "-m", "rtu", "-b", "9600", "-P", "none", "-a", "1", "-r", "1", "-c", "36", "-t",
+                     "4", "-l", "2000", peerLine},
+                    {}, false, g_tmp + "/mbpoll.err", true)) {
+    std::fprintf(stderr, "mbpoll did not start: %s\n", mbpoll.Error().c_str());
+    return 1;
+  }
+  Sleep(1000);  // mbpoll has opened its port and sent its first poll
+
+  const std::int64_t cpuTool0 = bench::ProcessCpuNs(session.Pid());
+  const std::int64_t cpuPeer0 = bench::ProcessCpuNs(mbpoll.Pid());
+  const std::int64_t cpuFloor0 = bench::ProcessCpuNs(floorChild.Pid());
+  const int toolReplies0 = RepliesLogged(toolSimLog);
+  const int peerReplies0 = RepliesLogged(peerSimLog);
+  const std::int64_t wall0 = bench::MonotonicNs();
+  Sleep(options.seconds * 1000);
+  const std::int64_t cpuTool1 = bench::ProcessCpuNs(session.Pid());
+  const std::int64_t cpuPeer1 = bench::ProcessCpuNs(mbpoll.Pid());
+  const std::int64_t cpuFloor1 = bench::ProcessCpuNs(floorChild.Pid());
+  const std::int64_t wall1 = bench::MonotonicNs();
+  const int toolReplies = RepliesLogged(toolSimLog) - toolReplies0;
+  const int peerReplies = RepliesLogged(peerSimLog) - peerReplies0;
+  const long toolRssKb = bench::PeakRssKb(session.Pid());
+  const long floorRssKb = bench::PeakRssKb(floorChild.Pid());
+
+  session.CloseStdin();
+  const bool sessionResult = session.WaitForLine("RESULT", &line, 20000);
+  std::map<std::string, std::string> minute = Fields(line);
+  session.Wait(10000);
+  mbpoll.Signal(SIGINT);
+  mbpoll.Wait(5000);
+  floorChild.CloseStdin();
+  floorChild.Wait(5000);
+  simTool.Signal(SIGTERM);
+  simPeer.Signal(SIGTERM);
+  simTool.Wait(5000);
+  simPeer.Wait(5000);
+
+  if (cpuTool0 < 0 || cpuTool1 < 0 || cpuPeer0 < 0 || cpuPeer1 < 0 || toolRssKb < 0 || floorRssKb < 0 ||
+      !sessionResult) {
+    std::fprintf(stderr, "the connected run could not be measured (did a program end early?)\n");
+    return 1;
+  }
+  const double wallNs = static_cast<double>(wall1 - wall0);
+  const double toolCpu = 100.0 * static_cast<double>(cpuTool1 - cpuTool0) / wallNs;
+  const double peerCpu = 100.0 * static_cast<double>(cpuPeer1 - cpuPeer0) / wallNs;
+  const double floorCpu = cpuFloor0 < 0 || cpuFloor1 < 0 ? -1 : 100.0 * static_cast<double>(cpuFloor1 - cpuFloor0) / wallNs;
+  const double rssRatio = static_cast<double>(toolRssKb) / static_cast<double>(floorRssKb);
+  const double cpuRatio = peerCpu > 0 ? toolCpu / peerCpu : 0;
+  const std::string secs = std::to_string(options.seconds) + " s";
+  rows.push_back({"Peak RSS after " + secs + " connected, configuration window open",
+                  Format("%.1f MB", toolRssKb / 1024.0), Format("%.1f MB (empty dialog)", floorRssKb / 1024.0),
+                  Format("%.2f", rssRatio), "<= 1.50 x floor", YesNo(rssRatio <= 1.5)});
+  rows.push_back({"CPU over " + secs + " connected, all timers running", Format("%.3f %% of a core", toolCpu),
+                  Format("%.3f %% (mbpoll, 2 s polls)", peerCpu), peerCpu > 0 ? Format("%.2f", cpuRatio) : "-",
+                  "< 0.5 % and <= peer", YesNo(toolCpu < 0.5 && toolCpu <= peerCpu)});
+  const double minuteStall = FieldNumber(minute, "stall_ms");
+  rows.push_back({"Longest event-loop stall, " + secs + " connected", Format("%.2f ms", minuteStall), "-", "-",
+                  "< 50 ms", YesNo(minuteStall >= 0 && minuteStall < 50)});
+  notes.push_back("connected run: configuration window " + configWindow + "; replies in the window: tool " +
+                  std::to_string(toolReplies) + ", mbpoll " + std::to_string(peerReplies) +
+                  "; loop stretches " + minute["stretches"] + ", longest began at a " + minute["receiver"] +
+                  "; refused replies " + minute["refused"] + "; floor dialog CPU " + Format("%.3f %%", floorCpu));
+  if (minute["connected"] != "1") {
+    notes.push_back("the tool was no longer connected at the end of the run");
+    failed = true;
+  }
+
+  // ---- port reset: the sensor falls silent for five polls ----
+  std::fprintf(stderr, "port reset run\n");
+  const std::string xdgReset = MakeDir("xdg-reset");
+  Child simReset, resetSession;
+  if (!simReset.Start({SENSOR_SIM_PATH, "--com", "1", "--silent-after", "1", "--silent-polls", "5", "--log",
+                       g_tmp + "/sim-reset.log"},
+                      {"XDG_RUNTIME_DIR=" + xdgReset}) ||
+      !simReset.WaitForLine("READY", &line, 10000)) {
+    std::fprintf(stderr, "sensor-sim did not start for the reset run\n");
+    return 1;
+  }
+  std::vector<std::string> resetEnv = offscreen;
+  resetEnv.push_back("XDG_RUNTIME_DIR=" + xdgReset);
+  resetSession.Start({SESSION_PATH, "--mode", "reset"}, resetEnv, false, g_tmp + "/reset.err");
+  const bool resetOk = resetSession.WaitForLine("RESULT", &line, 120000);
+  std::map<std::string, std::string> reset = Fields(line);
+  resetSession.Wait(10000);
+  simReset.Signal(SIGTERM);
+  simReset.Wait(5000);
+  const double resetStall = resetOk ? FieldNumber(reset, "stall_ms") : -1;
+  rows.push_back({"Longest event-loop stall, port reset (5 silent polls)",
+                  resetOk ? Format("%.2f ms", resetStall) : "failed: " + line, "-", "-", "< 50 ms",
+                  YesNo(resetOk && resetStall >= 0 && resetStall < 50)});
+  if (resetOk)
+    notes.push_back("port reset run: a 5 ms timer was at most " + Format("%.2f ms", FieldNumber(reset, "timer_late_ms")) +
+                    " late; longest stretch began at a " + reset["receiver"]);
+  else
+    failed = true;
+
+  // ---- receive path rows ----
+  const std::pair<const char*, const char*> variants[] = {{"BM_ReceivePath/bytes_per_event:0", "whole frames"},
+                                                          {"BM_ReceivePath/bytes_per_event:16", "16-byte events"},
+                                                          {"BM_ReceivePath/bytes_per_event:1", "1-byte events"}};
+  for (const auto& [name, label] : variants) {
+    const auto it = reporter.nsPerByte.find(name);
+    if (it == reporter.nsPerByte.end()) continue;
+    rows.push_back({std::string("Receive path per byte, ") + label, Format("%.1f ns", it->second),
+                    Format("%.0f ns (byte at 9600 baud)", kByteWireNs), Format("%.2e", it->second / kByteWireNs),
+                    "report", "-"});
+  }
+
+  std::printf("\n");
+  PrintTable(rows);
+  std::printf("\n");
+  for (const std::string& n : notes) std::printf("- %s\n", n.c_str());
+  std::printf("- load average before: %s, after: %s (%ld cores)\n", loadBefore.c_str(), LoadAverage().c_str(),
+              ::sysconf(_SC_NPROCESSORS_ONLN));
+  if (options.keepLogs)
+    std::printf("- logs kept in %s\n", g_tmp.c_str());
+  else
+    std::filesystem::remove_all(g_tmp);
+  return failed ? 1 : 0;
+}
