@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "protocol/link_state.h"
+#include "protocol/stability.h"
 
 namespace protocol {
 
@@ -35,6 +36,9 @@ struct AppState {
   int childDialogState = 0;  // a sensor window sets 9 when it ends
   SignalSnapshot signalSnapshot;
   int entryKind = 0;
+  // Stability of the accepted readings over the last minute, fed by the main
+  // window's views and read by the calibration wait prompts.
+  StabilityMonitor stability;
 };
 
 constexpr int kChildDialogEnded = 9;
