@@ -1,0 +1,440 @@
+#include "cli/cli_options.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "protocol/app_state.h"
+#include "protocol/entry_parse.h"
+#include "protocol/rtu_frame.h"
+
+namespace cli {
+
+namespace {
+
+struct FieldEntry {
+  SetField field;
+  const char* name;
+};
+constexpr FieldEntry kFields[] = {
+    {SetField::Filter, "filter"},           {SetField::Pressure, "pressure"},
+    {SetField::Unit, "unit"},               {SetField::Address, "address"},
+    {SetField::Zero, "zero"},               {SetField::Air, "air"},
+    {SetField::FactoryZero, "factory-zero"}, {SetField::FactoryAir, "factory-air"},
+    {SetField::Serial, "serial"},
+};
+
+struct CommandEntry {
+  Command command;
+  const char* name;
+};
+constexpr CommandEntry kCommands[] = {
+    {Command::Search, "search"}, {Command::Read, "read"},   {Command::Set, "set"},
+    {Command::Calibrate, "calibrate"}, {Command::Watch, "watch"},
+};
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// A whole decimal number and nothing else.
+bool ParseWhole(const std::string& text, long long* out) {
+  if (text.empty()) return false;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, *out);
+  return ec == std::errc() && ptr == end;
+}
+
+// A decimal number with an optional fraction; '.' whatever the locale says.
+bool ParseSeconds(const std::string& text, double* out) {
+  if (text.empty()) return false;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, *out, std::chars_format::fixed);
+  return ec == std::errc() && ptr == end && std::isfinite(*out);
+}
+
+// Tokens like "-5" or "-.5" are values (refused later by the entry rules
+// with their own message), not options.
+bool LooksLikeOption(const std::string& token) {
+  if (token.size() < 2 || token[0] != '-') return false;
+  const unsigned char next = static_cast<unsigned char>(token[1]);
+  return !(std::isdigit(next) || next == '.');
+}
+
+// Which options a command takes besides the common ones.
+bool CommandTakes(Command command, const std::string& option) {
+  switch (command) {
+    case Command::Read: return option == "--json";
+    case Command::Watch: return option == "--csv" || option == "--count";
+    case Command::Calibrate: return option == "--yes" || option == "-y";
+    default: return false;
+  }
+}
+
+}  // namespace
+
+std::string PortSpec::Shown() const {
+  return devicePath.empty() ? "COM" + std::to_string(comNumber) : devicePath;
+}
+
+const char* FieldName(SetField field) {
+  for (const FieldEntry& f : kFields)
+    if (f.field == field) return f.name;
+  return "?";
+}
+
+const char* CommandName(Command command) {
+  for (const CommandEntry& c : kCommands)
+    if (c.command == command) return c.name;
+  return "";
+}
+
+std::optional<PortSpec> ParsePort(const std::string& text) {
+  PortSpec spec;
+  if (text.find('/') != std::string::npos) {
+    spec.devicePath = text;
+    return spec;
+  }
+  const std::string lower = Lower(text);
+  long long number = 0;
+  if (lower.size() > 3 && lower.compare(0, 3, "com") == 0 && std::isdigit(static_cast<unsigned char>(lower[3])) &&
+      ParseWhole(lower.substr(3), &number) && number >= 1 && number <= 15) {
+    spec.comNumber = static_cast<int>(number);
+    return spec;
+  }
+  return std::nullopt;
+}
+
+ParseOutcome ParseArguments(const std::vector<std::string>& args) {
+  ParseOutcome out;
+  Options& o = out.options;
+  std::vector<std::string> positional;
+  bool help = false;
+
+  auto fail = [&](const std::string& message) {
+    out.kind = ParseOutcome::Error;
+    out.message = message;
+    return out;
+  };
+
+  // The command is the first word that is not an option or an option's value;
+  // options may stand before or after it.
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string token = args[i];
+    if (token == "--") {
+      positional.insert(positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+      break;
+    }
+    if (!LooksLikeOption(token)) {
+      positional.push_back(token);
+      if (positional.size() == 1) {  // the command word
+        for (const CommandEntry& c : kCommands)
+          if (token == c.name) o.command = c.command;
+        if (o.command == Command::None && token != "help")
+          return fail("unknown command '" + token + "' (commands: search, read, set, calibrate, watch)");
+      }
+      continue;
+    }
+
+    std::string name = token;
+    std::optional<std::string> inlineValue;
+    const std::size_t eq = token.find('=');
+    if (token.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+      name = token.substr(0, eq);
+      inlineValue = token.substr(eq + 1);
+    }
+    auto value = [&](std::string* text) -> bool {
+      if (inlineValue) {
+        *text = *inlineValue;
+        return true;
+      }
+      if (i + 1 >= args.size()) return false;
+      *text = args[++i];
+      return true;
+    };
+    auto takesNoValue = [&]() { return !inlineValue.has_value(); };
+
+    std::string text;
+    if (name == "--help" || name == "-h") {
+      help = true;
+    } else if (name == "--port") {
+      if (!value(&text)) return fail("--port needs a port name (COM1..COM15) or a device path");
+      const std::optional<PortSpec> port = ParsePort(text);
+      if (!port) return fail("invalid port '" + text + "': give COM1..COM15 or a device path such as /dev/ttyUSB0");
+      o.port = *port;
+    } else if (name == "--address") {
+      long long n = 0;
+      if (!value(&text)) return fail("--address needs a bus address, 1..254");
+      if (!ParseWhole(text, &n) || n < 1 || n > 254)
+        return fail("invalid address '" + text + "': the bus address is 1..254");
+      o.address = static_cast<int>(n);
+    } else if (name == "--timeout") {
+      double seconds = 0;
+      if (!value(&text)) return fail("--timeout needs a number of seconds");
+      if (!ParseSeconds(text, &seconds) || seconds <= 0 || seconds > 86400)
+        return fail("invalid timeout '" + text + "': give seconds, more than 0");
+      o.timeoutSeconds = seconds;
+    } else if (name == "--json" && takesNoValue()) {
+      o.json = true;
+    } else if (name == "--csv" && takesNoValue()) {
+      o.csv = true;
+    } else if ((name == "--yes" || name == "-y") && takesNoValue()) {
+      o.yes = true;
+    } else if (name == "--count") {
+      long long n = 0;
+      if (!value(&text)) return fail("--count needs a number of lines");
+      if (!ParseWhole(text, &n) || n < 1 || n > 0xFFFFFFFFLL)
+        return fail("invalid count '" + text + "': give a whole number above 0");
+      o.count = static_cast<std::uint32_t>(n);
+    } else {
+      return fail("unknown option '" + token + "'");
+    }
+  }
+
+  // "help" and "help COMMAND".
+  if (!positional.empty() && positional[0] == "help") {
+    out.kind = ParseOutcome::Help;
+    out.helpFor = Command::None;
+    if (positional.size() > 1) {
+      for (const CommandEntry& c : kCommands)
+        if (positional[1] == c.name) out.helpFor = c.command;
+      if (out.helpFor == Command::None) return fail("no help for '" + positional[1] + "': not a command");
+    }
+    return out;
+  }
+  if (help) {
+    out.kind = ParseOutcome::Help;
+    out.helpFor = o.command;
+    return out;
+  }
+  if (o.command == Command::None) return fail("no command given (search, read, set, calibrate or watch)");
+
+  // Options of one command must not be given to another.
+  for (const std::string& token : args) {
+    if (!LooksLikeOption(token)) continue;
+    const std::string name = token.substr(0, token.find('='));
+    if ((name == "--json" || name == "--csv" || name == "--count" || name == "--yes" || name == "-y") &&
+        !CommandTakes(o.command, name))
+      return fail("option '" + name + "' does not apply to '" + CommandName(o.command) + "'");
+  }
+
+  const std::vector<std::string> operands(positional.begin() + 1, positional.end());
+  switch (o.command) {
+    case Command::Search:
+    case Command::Read:
+    case Command::Watch:
+      if (!operands.empty())
+        return fail(std::string("'") + CommandName(o.command) + "' takes no operand, got '" + operands[0] + "'");
+      if (o.command == Command::Search && o.address)
+        return fail("'search' walks the addresses itself; --address does not apply");
+      break;
+    case Command::Set: {
+      if (operands.empty())
+        return fail("'set' needs a field and a value: filter, pressure, unit, address, zero, air, "
+                    "factory-zero, factory-air or serial");
+      bool known = false;
+      for (const FieldEntry& f : kFields)
+        if (operands[0] == f.name) {
+          o.field = f.field;
+          known = true;
+        }
+      if (!known)
+        return fail("unknown field '" + operands[0] +
+                    "' (fields: filter, pressure, unit, address, zero, air, factory-zero, factory-air, serial)");
+      if (operands.size() < 2) return fail(std::string("'set ") + FieldName(o.field) + "' needs a value");
+      if (operands.size() > 2) return fail("'set' takes one value, got '" + operands[2] + "' as well");
+      o.value = operands[1];
+      break;
+    }
+    case Command::Calibrate:
+      if (operands.size() != 1)
+        return fail(operands.empty() ? "'calibrate' needs one of: zero, air, restore"
+                                     : "'calibrate' takes one operand, got '" + operands[1] + "' as well");
+      if (operands[0] == "zero") o.calibration = Calibration::Zero;
+      else if (operands[0] == "air") o.calibration = Calibration::Air;
+      else if (operands[0] == "restore") o.calibration = Calibration::Restore;
+      else return fail("unknown calibration '" + operands[0] + "' (zero, air or restore)");
+      break;
+    case Command::None:
+      break;
+  }
+  out.kind = ParseOutcome::Run;
+  return out;
+}
+
+std::string HelpText(Command command) {
+  const std::string common =
+      "Common options:\n"
+      "  --port PORT     COM1..COM15 (resolved like the desktop tool does) or a device\n"
+      "                  path such as /dev/ttyUSB0 (default COM1)\n"
+      "  --address N     talk to the sensor at bus address N (1..254) without searching\n"
+      "  --timeout S     seconds to wait for a reply or an echo (default 10; the search\n"
+      "                  otherwise ends after the walk passes address 254)\n"
+      "  -h, --help      show the help of the command\n";
+  const std::string status =
+      "Exit status: 0 success, 1 the port, the sensor or the write failed,\n"
+      "2 bad arguments or a value the entry rules refuse.\n";
+  switch (command) {
+    case Command::Search:
+      return "Usage: sensortool-cli search [--port PORT] [--timeout S]\n\n"
+             "Walks the bus addresses 0, 1, 2, ... at 600 ms steps with a poll of the\n"
+             "register block, like the desktop tool's automatic connection, showing the\n"
+             "address being polled on stderr. Prints the address of the sensor that\n"
+             "answered on stdout.\n\n" +
+             common + "\n" + status;
+    case Command::Read:
+      return "Usage: sensortool-cli read [--json] [--port PORT] [--address N]\n\n"
+             "Polls the sensor once and prints every field as the desktop tool shows it\n"
+             "(values cut to two decimals, three for the air calibration values).\n"
+             "Without --address the bus is searched first.\n\n"
+             "  --json          one JSON object instead of one field per line\n\n" +
+             common + "\n" + status;
+    case Command::Set:
+      return "Usage: sensortool-cli set FIELD VALUE [--port PORT] [--address N]\n\n"
+             "Writes one setting. The write is repeated every 900 ms until the sensor\n"
+             "echoes it (or --timeout passes), then the register block is read back.\n\n"
+             "Fields:\n"
+             "  filter N          filter setting, 1..99\n"
+             "  pressure X        atmospheric pressure, 50..200\n"
+             "  unit U            mg/L (or 1), % (or 0), or toggle\n"
+             "  address N         new bus address, 1..254 (read back at the new address)\n"
+             "  zero X            zero calibration value, 0..20000\n"
+             "  air X             air calibration value, 0..20000\n"
+             "  factory-zero X    factory zero calibration, 0..20000\n"
+             "  factory-air X     factory air calibration, 0..20000\n"
+             "  serial N          serial number, 0..4294967295\n\n" +
+             common + "\n" + status;
+    case Command::Calibrate:
+      return "Usage: sensortool-cli calibrate zero|air|restore [--yes] [--port PORT] [--address N]\n\n"
+             "Sends a calibration command to the sensor: zero calibration (in oxygen-free\n"
+             "water), air calibration (in air) or restore of the factory calibration.\n"
+             "Asks for confirmation on stdin first; answer y to go on.\n\n"
+             "  -y, --yes       do not ask\n\n" +
+             common + "\n" + status;
+    case Command::Watch:
+      return "Usage: sensortool-cli watch [--csv] [--count N] [--port PORT] [--address N]\n\n"
+             "Polls the sensor every 2 s and prints one line per reply: time (ISO 8601),\n"
+             "address, dissolved oxygen and unit, temperature, status, phase difference.\n"
+             "Polls without a valid reply are reported on stderr.\n\n"
+             "  --csv           comma-separated rows with a header line, every signal field\n"
+             "  --count N       stop after N lines (default: run until interrupted)\n\n" +
+             common + "\n" + status;
+    case Command::None:
+      break;
+  }
+  return "Usage: sensortool-cli COMMAND [OPTIONS]\n\n"
+         "Command-line client for the fluorescent dissolved-oxygen sensor on a\n"
+         "MODBUS-RTU line (9600 baud, 8 data bits, no parity, 1 stop bit).\n\n"
+         "Commands:\n"
+         "  search                          find the sensor's bus address\n"
+         "  read [--json]                   show every field of the sensor\n"
+         "  set FIELD VALUE                 change a setting (see 'set --help')\n"
+         "  calibrate zero|air|restore      run a calibration command\n"
+         "  watch [--csv] [--count N]       one line per poll, every 2 s\n"
+         "  help [COMMAND]                  show help\n\n" +
+         common + "\n" + status;
+}
+
+// ---- set VALUE ----
+
+namespace {
+
+bool IsNumberField(SetField field) {
+  return field == SetField::Pressure || field == SetField::Zero || field == SetField::Air ||
+         field == SetField::FactoryZero || field == SetField::FactoryAir;
+}
+
+int EntryKindOf(SetField field) {
+  switch (field) {
+    case SetField::Filter: return protocol::EntryFilter;
+    case SetField::Address: return protocol::EntryDeviceAddress;
+    case SetField::Serial: return protocol::EntrySerialNumber;
+    case SetField::Pressure: return protocol::EntryPressure;
+    case SetField::Zero: return protocol::EntryZeroCalValue;
+    case SetField::Air: return protocol::EntryAirCalValue;
+    case SetField::FactoryZero: return protocol::EntryFactoryZeroCal;
+    case SetField::FactoryAir: return protocol::EntryFactoryAirCal;
+    case SetField::Unit: break;
+  }
+  return -1;
+}
+
+}  // namespace
+
+std::optional<SetValue> CheckSetValue(SetField field, const std::string& text, std::string* message) {
+  SetValue v;
+  v.field = field;
+  if (field == SetField::Unit) {
+    const std::string lower = Lower(text);
+    if (lower == "toggle") v.toggleUnit = true;
+    else if (lower == "mg/l" || lower == "1") v.integer = 1;
+    else if (lower == "%" || lower == "0") v.integer = 0;
+    else {
+      *message = "invalid unit '" + text + "': give mg/L (or 1), % (or 0), or toggle";
+      return std::nullopt;
+    }
+    return v;
+  }
+  const int kind = EntryKindOf(field);
+  if (IsNumberField(field)) {
+    const std::optional<float> parsed = protocol::ParseEntryNumber(text);
+    if (!parsed) {
+      *message = protocol::entry_texts::kNumberParse;
+      return std::nullopt;
+    }
+    if (const char* refusal = protocol::NumberEntryRangeError(kind, *parsed)) {
+      *message = refusal;
+      return std::nullopt;
+    }
+    v.number = *parsed;
+    return v;
+  }
+  const std::optional<std::uint32_t> parsed = protocol::ParseEntryInteger(text);
+  if (!parsed) {
+    *message = protocol::entry_texts::kIntegerParse;
+    return std::nullopt;
+  }
+  if (const char* refusal = protocol::IntegerEntryRangeError(kind, *parsed)) {
+    *message = refusal;
+    return std::nullopt;
+  }
+  v.integer = *parsed;
+  return v;
+}
+
+protocol::EntryWrite BuildSetWrite(const SetValue& value, std::uint8_t address,
+                                   const protocol::SensorReading& latest) {
+  if (value.field == SetField::Unit) {
+    const std::uint16_t unit =
+        value.toggleUnit ? protocol::ToggledUnit(latest.unit) : static_cast<std::uint16_t>(value.integer);
+    return {protocol::WriteUnit(static_cast<std::uint8_t>(latest.deviceAddress & 0xFF), unit), protocol::Unit};
+  }
+  const int kind = EntryKindOf(value.field);
+  std::optional<protocol::EntryWrite> write = IsNumberField(value.field)
+                                                  ? protocol::NumberEntryWrite(kind, address, value.number)
+                                                  : protocol::IntegerEntryWrite(kind, address, value.integer);
+  return write ? *write : protocol::EntryWrite{};
+}
+
+bool ReadBackMatches(const SetValue& value, const protocol::EntryWrite& write,
+                     const protocol::SensorReading& r) {
+  auto sameFloat = [&](float got) { return protocol::FloatBits(got) == protocol::FloatBits(value.number); };
+  switch (value.field) {
+    case SetField::Filter: return r.filter == (value.integer & 0xFFFF);
+    case SetField::Address: return r.deviceAddress == (value.integer & 0xFFFF);
+    case SetField::Serial: return r.serialNumber == value.integer;
+    case SetField::Pressure: return sameFloat(r.pressure);
+    case SetField::Zero: return sameFloat(r.zeroCalValue);
+    case SetField::Air: return sameFloat(r.airCalValue);
+    case SetField::FactoryZero: return sameFloat(r.factoryZeroCal);
+    case SetField::FactoryAir: return sameFloat(r.factoryAirCal);
+    case SetField::Unit:
+      // The data word of the 11-byte write.
+      return write.frame.size() == 11 && r.unit == ((write.frame[7] << 8) | write.frame[8]);
+  }
+  return false;
+}
+
+}  // namespace cli

@@ -1,0 +1,46 @@
+// sensortool-cli: the sensor tool's protocol core and serial layer for
+// scripts and headless machines.
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "cli/cli_session.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const cli::ParseOutcome parsed = cli::ParseArguments(args);
+  const std::string helpHint = parsed.options.command == cli::Command::None
+                                   ? std::string("sensortool-cli --help")
+                                   : std::string("sensortool-cli ") + cli::CommandName(parsed.options.command) + " --help";
+  switch (parsed.kind) {
+    case cli::ParseOutcome::Help:
+      std::fputs(cli::HelpText(parsed.helpFor).c_str(), stdout);
+      return cli::kExitOk;
+    case cli::ParseOutcome::Error:
+      std::fprintf(stderr, "sensortool-cli: %s\nTry '%s'.\n", parsed.message.c_str(), helpHint.c_str());
+      return cli::kExitUsage;
+    case cli::ParseOutcome::Run:
+      break;
+  }
+
+  // A value the entry windows would refuse is refused before the port opens.
+  std::optional<cli::SetValue> setValue;
+  if (parsed.options.command == cli::Command::Set) {
+    std::string message;
+    setValue = cli::CheckSetValue(parsed.options.field, parsed.options.value, &message);
+    if (!setValue) {
+      std::fprintf(stderr, "sensortool-cli: set %s %s: %s\n", cli::FieldName(parsed.options.field),
+                   parsed.options.value.c_str(), message.c_str());
+      return cli::kExitUsage;
+    }
+  }
+
+  QCoreApplication app(argc, argv);
+  cli::CliSession session(parsed.options, setValue);
+  QObject::connect(&session, &cli::CliSession::Finished, &app, [](int code) { QCoreApplication::exit(code); });
+  QTimer::singleShot(0, &session, [&session] { session.Start(); });
+  return app.exec();
+}
