@@ -1,0 +1,353 @@
+// sensortool-cli as a program against the simulated sensor on a
+// pseudo-terminal: the search walk, read, every set with its echo and read
+// back, refused values, calibration commands, watch, and failures.
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <string>
+#include <vector>
+
+#include "cli_process.h"
+#include "protocol/display_rules.h"
+#include "protocol/registers.h"
+#include "protocol/rtu_frame.h"
+#include "serial/port_naming.h"
+#include "sim_process.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes FromHex(const QString& text) {
+  Bytes bytes;
+  for (const QString& part : text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+    bytes.push_back(static_cast<std::uint8_t>(part.toUInt(nullptr, 16)));
+  return bytes;
+}
+
+QString Hex(const Bytes& bytes) { return HexText(bytes); }
+
+QJsonObject JsonOf(const CliRun& run) {
+  return QJsonDocument::fromJson(run.out.toUtf8()).object();
+}
+
+class CliAgainstSim : public ::testing::Test {
+ protected:
+  void StartSim(const QStringList& extra, const QString& link = QString()) {
+    link_ = link.isEmpty() ? dir_.filePath(QStringLiteral("line")) : link;
+    ASSERT_TRUE(sim_.Start(link_, extra)) << sim_.Error().toStdString();
+  }
+  // The client on the simulator's line, given as a device path.
+  CliRun Cli(const QStringList& args, const QByteArray& input = QByteArray()) {
+    return RunCli(QStringList{QStringLiteral("--port"), link_} + args, input);
+  }
+  // Write requests the simulator received, in order.
+  QStringList WritesReceived() const {
+    QStringList writes;
+    for (const QString& frame : sim_.ReceivedFrames())
+      if (frame.mid(3, 2) == QLatin1String("10")) writes << frame;
+    return writes;
+  }
+  QStringList PollsReceived() const {
+    QStringList polls;
+    for (const QString& frame : sim_.ReceivedFrames())
+      if (frame.mid(3, 2) == QLatin1String("03")) polls << frame;
+    return polls;
+  }
+  // The last poll reply the simulator sent, decoded.
+  protocol::SensorReading LastReplySent() const {
+    const QStringList sent = sim_.SentFrames();
+    for (auto it = sent.rbegin(); it != sent.rend(); ++it) {
+      const Bytes bytes = FromHex(*it);
+      if (bytes.size() == protocol::kPollReplyLength) return protocol::DecodePollReply(bytes.data());
+    }
+    ADD_FAILURE() << "the simulator sent no poll reply";
+    return {};
+  }
+
+  QTemporaryDir dir_;
+  SimProcess sim_;
+  QString link_;
+};
+
+TEST_F(CliAgainstSim, SearchWalksTheAddressesAndFindsFive) {
+  StartSim({"--address", "5", "--steady"});
+  const CliRun run = Cli({"search"});
+  ASSERT_EQ(run.exitCode, 0) << Describe(run);
+  EXPECT_EQ(run.out, QStringLiteral("5\n"));
+  for (int a = 0; a <= 5; ++a)
+    EXPECT_TRUE(run.err.contains(QStringLiteral("searching: polling address %1\n").arg(a))) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("found the sensor at address 5"))) << Describe(run);
+
+  // The walk: polls of 0, 1, ... 5, one per step, and none after the answer.
+  const QStringList polls = PollsReceived();
+  ASSERT_EQ(polls.size(), 6) << polls.join(QLatin1Char('\n')).toStdString();
+  for (int a = 0; a <= 5; ++a) EXPECT_EQ(polls[a], Hex(protocol::PollBlock(static_cast<std::uint8_t>(a))));
+  EXPECT_EQ(polls[5], QStringLiteral("05 03 00 00 00 24 44 55"));
+}
+
+TEST_F(CliAgainstSim, ReadShowsTheSimulatorsValuesThroughTheDisplayRules) {
+  StartSim({"--address", "5", "--steady", "--do-value", "8.276", "--temperature", "-3.456", "--unit", "0",
+            "--filter", "17", "--pressure", "99.8", "--serial", "3000000000", "--status", "1", "--zero-cal",
+            "12.34567", "--air-cal", "12.34567", "--version", "2.5"});
+  const CliRun run = Cli({"read", "--json", "--address", "5"});
+  ASSERT_EQ(run.exitCode, 0) << Describe(run);
+  const QJsonObject o = JsonOf(run);
+  ASSERT_EQ(o.size(), 21) << Describe(run);
+  EXPECT_EQ(o["address"].toInt(), 5);
+  EXPECT_EQ(o["do_value"].toDouble(), 8.27);
+  EXPECT_EQ(o["temperature"].toDouble(), -3.45);
+  EXPECT_EQ(o["unit"].toString(), QStringLiteral("%"));
+  EXPECT_EQ(o["status"].toString(), QStringLiteral("异常"));
+  EXPECT_EQ(o["filter"].toInt(), 17);
+  EXPECT_EQ(o["pressure"].toDouble(), 99.8);
+  EXPECT_EQ(o["serial_number"].toDouble(), -1294967296.0);
+  EXPECT_EQ(o["zero_cal_value"].toDouble(), 12.34);
+  EXPECT_EQ(o["air_cal_value"].toDouble(), 12.345);
+  EXPECT_EQ(o["software_version"].toDouble(), 2.51);
+  EXPECT_EQ(o["device_address"].toInt(), 5);
+
+  // Every other field is what the reply the simulator sent shows.
+  const protocol::ShownReading s = protocol::ShowReading(LastReplySent());
+  const std::vector<std::pair<const char*, std::string>> shown = {
+      {"phase_diff", s.phaseDiff},         {"red_phase", s.redPhase},   {"green_phase", s.greenPhase},
+      {"red_amplitude", s.redAmplitude},   {"red_gain", s.redGain},     {"green_amplitude", s.greenAmplitude},
+      {"green_gain", s.greenGain},         {"factory_zero_cal", s.factoryZeroCal},
+      {"factory_air_cal", s.factoryAirCal}};
+  for (const auto& [key, text] : shown)
+    EXPECT_EQ(o[key].toDouble(), QString::fromStdString(text).toDouble()) << key << " shown " << text;
+
+  // One poll to the given address, no search.
+  EXPECT_EQ(PollsReceived(), QStringList{Hex(protocol::PollBlock(5))});
+
+  const CliRun text = Cli({"read", "--address", "5"});
+  ASSERT_EQ(text.exitCode, 0) << Describe(text);
+  EXPECT_TRUE(text.out.contains(QStringLiteral("溶解氧值 (do_value)                8.27 %\n"))) << Describe(text);
+  EXPECT_TRUE(text.out.contains(QStringLiteral("温度 (temperature)                 -3.45 ℃\n"))) << Describe(text);
+  EXPECT_TRUE(text.out.contains(QStringLiteral("状态 (status)                      异常\n"))) << Describe(text);
+  EXPECT_EQ(text.out.count(QLatin1Char('\n')), 21);
+}
+
+TEST_F(CliAgainstSim, EachSetIsEchoedAndReadBack) {
+  StartSim({"--address", "5", "--steady", "--unit", "1"});
+  struct Case {
+    QStringList args;
+    Bytes frame;
+    std::uint16_t reg, count;
+    const char* key;
+    QVariant expected;
+    QString readBack;
+  };
+  const std::vector<Case> cases = {
+      {{"filter", "42"}, protocol::WriteFilter(5, 42), 19, 1, "filter", 42, "滤波 (filter) = 42"},
+      {{"pressure", "99.5"}, protocol::WritePressure(5, 99.5f), 20, 2, "pressure", 99.5, "大气压强 (pressure) = 99.5"},
+      {{"unit", "%"}, protocol::WriteUnit(5, 0), 18, 1, "unit", "%", "单位 (unit) = %"},
+      {{"unit", "toggle"}, protocol::WriteUnit(5, 1), 18, 1, "unit", "mg/L", "单位 (unit) = mg/L"},
+      {{"zero", "61.5"}, protocol::WriteZeroCalValue(5, 61.5f), 22, 2, "zero_cal_value", 61.5,
+       "零点标定 (zero_cal_value) = 61.5"},
+      {{"air", "27.125"}, protocol::WriteAirCalValue(5, 27.125f), 24, 2, "air_cal_value", 27.125,
+       "空气标定 (air_cal_value) = 27.125"},
+      {{"factory-zero", "62"}, protocol::WriteFactoryZeroCal(5, 62.0f), 26, 2, "factory_zero_cal", 62,
+       "厂家零点标定 (factory_zero_cal) = 62"},
+      {{"factory-air", "12.34567"}, protocol::WriteFactoryAirCal(5, 12.34567f), 28, 2, "factory_air_cal", 12.345,
+       "厂家空气标定 (factory_air_cal) = 12.345"},
+      {{"serial", "3000000000"}, protocol::WriteSerialNumber(5, 3000000000u), 30, 2, "serial_number",
+       -1294967296.0, "传感器序列号 (serial_number) = -1294967296"},
+  };
+  int writes = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+    const CliRun run = Cli(QStringList{"set"} + c.args + QStringList{"--address", "5"});
+    ASSERT_EQ(run.exitCode, 0) << Describe(run);
+    EXPECT_EQ(run.out, QStringLiteral("操作成功\n") + c.readBack + QLatin1Char('\n'));
+    // Sent as built by the protocol core, echoed by the sensor.
+    const QStringList received = WritesReceived();
+    ASSERT_GT(received.size(), writes);
+    EXPECT_EQ(received.last(), Hex(c.frame));
+    writes = static_cast<int>(received.size());
+    EXPECT_TRUE(sim_.SentFrames().contains(Hex(protocol::BuildWriteEcho(5, c.reg, c.count))));
+
+    const CliRun read = Cli({"read", "--json", "--address", "5"});
+    ASSERT_EQ(read.exitCode, 0) << Describe(read);
+    const QJsonValue got = JsonOf(read)[QLatin1String(c.key)];
+    if (c.expected.typeId() == QMetaType::QString)
+      EXPECT_EQ(got.toString(), c.expected.toString()) << Describe(read);
+    else
+      EXPECT_EQ(got.toDouble(), c.expected.toDouble()) << Describe(read);
+  }
+
+  // A new bus address is read back at that address, and the sensor then
+  // answers there only.
+  const CliRun moved = Cli({"set", "address", "7", "--address", "5"});
+  ASSERT_EQ(moved.exitCode, 0) << Describe(moved);
+  EXPECT_EQ(moved.out, QStringLiteral("操作成功\n设备地址 (device_address) = 7\n"));
+  EXPECT_EQ(WritesReceived().last(), Hex(protocol::WriteDeviceAddress(5, 7)));
+  EXPECT_EQ(PollsReceived().last(), Hex(protocol::PollBlock(7)));
+  const CliRun at7 = Cli({"read", "--json", "--address", "7"});
+  ASSERT_EQ(at7.exitCode, 0) << Describe(at7);
+  EXPECT_EQ(JsonOf(at7)["address"].toInt(), 7);
+  EXPECT_EQ(JsonOf(at7)["device_address"].toInt(), 7);
+  const CliRun at5 = Cli({"read", "--address", "5", "--timeout", "1.5"});
+  EXPECT_EQ(at5.exitCode, 1) << Describe(at5);
+  EXPECT_TRUE(at5.err.contains(QStringLiteral("no reply from the sensor at address 5"))) << Describe(at5);
+}
+
+TEST_F(CliAgainstSim, RefusedValuesExitWithTheEntryWindowsMessageAndSendNothing) {
+  StartSim({"--address", "5", "--steady"});
+  const std::vector<std::pair<QStringList, QString>> cases = {
+      {{"filter", "100"}, "只能输入1到99之间的数值。"},
+      {{"filter", "0"}, "只能输入1到99之间的数值。"},
+      {{"address", "255"}, "只能输入1到254之间的数值。"},
+      {{"pressure", "49.99"}, "只能输入50到200之间的数值。"},
+      {{"pressure", "200.01"}, "只能输入50到200之间的数值。"},
+      {{"zero", "20000.5"}, "只能输入0到20000之间的数值。"},
+      {{"factory-air", "-0.5"}, "只能输入0到20000之间的数值。"},
+      {{"filter", "-5"}, "“请填入一个正整数。”"},
+      {{"serial", "abc"}, "“请填入一个正整数。”"},
+      {{"air", ".0"}, "请键入一个数。"},
+  };
+  for (const auto& [args, message] : cases) {
+    const CliRun run = Cli(QStringList{"set"} + args + QStringList{"--address", "5"});
+    EXPECT_EQ(run.exitCode, 2) << Describe(run);
+    EXPECT_TRUE(run.err.contains(message)) << Describe(run);
+    EXPECT_TRUE(run.out.isEmpty()) << Describe(run);
+  }
+  EXPECT_TRUE(sim_.ReceivedFrames().isEmpty()) << sim_.ReceivedFrames().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(CliAgainstSim, CalibrateSendsCommandsToRegister34AfterConfirmation) {
+  StartSim({"--address", "5", "--steady"});
+  const std::vector<std::pair<QString, Bytes>> commands = {
+      {"zero", protocol::StartZeroCal(5)}, {"air", protocol::StartAirCal(5)}, {"restore", protocol::RestoreFactoryCal(5)}};
+  QStringList expected;
+  for (const auto& [name, frame] : commands) {
+    const CliRun run = Cli({"calibrate", name, "--yes", "--address", "5"});
+    ASSERT_EQ(run.exitCode, 0) << Describe(run);
+    EXPECT_EQ(run.out, QStringLiteral("操作成功\n"));
+    expected << Hex(frame);
+  }
+  EXPECT_EQ(WritesReceived(), expected);
+  // Register 34 (0x22), data words 1, 2 and 3.
+  EXPECT_TRUE(expected[0].startsWith(QStringLiteral("05 10 00 22 00 01 02 00 01 ")));
+  EXPECT_TRUE(expected[1].startsWith(QStringLiteral("05 10 00 22 00 01 02 00 02 ")));
+  EXPECT_TRUE(expected[2].startsWith(QStringLiteral("05 10 00 22 00 01 02 00 03 ")));
+  EXPECT_TRUE(sim_.SentFrames().contains(Hex(protocol::BuildWriteEcho(5, 34, 1))));
+
+  // Declined: the prompt shows the calibration's own texts, nothing is sent.
+  CliRun run = Cli({"calibrate", "zero", "--address", "5"}, "n\n");
+  EXPECT_EQ(run.exitCode, 1) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("确保仪表工作在无氧水中"))) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("等待标定测量数值稳定"))) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("cancelled: nothing was sent"))) << Describe(run);
+  run = Cli({"calibrate", "air", "--address", "5"});  // no answer at all
+  EXPECT_EQ(run.exitCode, 1) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("请确认已放入空气中"))) << Describe(run);
+  EXPECT_EQ(WritesReceived(), expected);
+
+  run = Cli({"calibrate", "restore", "--address", "5"}, "y\n");
+  ASSERT_EQ(run.exitCode, 0) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("确定要恢复出厂设置吗？"))) << Describe(run);
+  expected << Hex(protocol::RestoreFactoryCal(5));
+  EXPECT_EQ(WritesReceived(), expected);
+}
+
+TEST_F(CliAgainstSim, WatchPrintsOneRowPerPollEveryTwoSeconds) {
+  StartSim({"--address", "5", "--steady", "--do-value", "6.789", "--temperature", "18.5"});
+  const CliRun run = Cli({"watch", "--csv", "--count", "3", "--address", "5"});
+  ASSERT_EQ(run.exitCode, 0) << Describe(run);
+  const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 4) << Describe(run);
+  EXPECT_EQ(lines[0], QStringLiteral("time,address,do_value,unit,temperature,status,phase_diff,red_phase,"
+                                     "green_phase,red_amplitude,red_gain,green_amplitude,green_gain"));
+  const protocol::ShownReading s = protocol::ShowReading(LastReplySent());
+  QDateTime previous;
+  for (int i = 1; i < 4; ++i) {
+    const QStringList cells = lines[i].split(QLatin1Char(','));
+    ASSERT_EQ(cells.size(), 13) << lines[i].toStdString();
+    const QDateTime time = QDateTime::fromString(cells[0], Qt::ISODateWithMs);
+    ASSERT_TRUE(time.isValid()) << cells[0].toStdString();
+    if (previous.isValid()) EXPECT_GE(previous.msecsTo(time), 1500) << lines[i].toStdString();
+    previous = time;
+    EXPECT_EQ(cells.mid(1), (QStringList{"5", "6.78", "mg/L", "18.5", "正常", QString::fromStdString(s.phaseDiff),
+                                         QString::fromStdString(s.redPhase), QString::fromStdString(s.greenPhase),
+                                         QString::fromStdString(s.redAmplitude), QString::fromStdString(s.redGain),
+                                         QString::fromStdString(s.greenAmplitude),
+                                         QString::fromStdString(s.greenGain)}));
+  }
+  EXPECT_EQ(PollsReceived().size(), 3);
+
+  const CliRun line = Cli({"watch", "--count", "1", "--address", "5"});
+  ASSERT_EQ(line.exitCode, 0) << Describe(line);
+  EXPECT_TRUE(line.out.endsWith(QStringLiteral("  地址 5  溶解氧值 6.78 mg/L  温度 18.5 ℃  状态 正常  相位差值 ") +
+                                QString::fromStdString(s.phaseDiff) + QStringLiteral(" deg\n")))
+      << Describe(line);
+}
+
+TEST_F(CliAgainstSim, WatchReportsPollsWithoutAReplyAndGoesOn) {
+  // One answer, then two polls ignored, then answers again.
+  StartSim({"--address", "5", "--steady", "--silent-after", "1", "--silent-polls", "2"});
+  const CliRun run = Cli({"watch", "--count", "2", "--address", "5"});
+  ASSERT_EQ(run.exitCode, 0) << Describe(run);
+  EXPECT_EQ(run.out.count(QLatin1Char('\n')), 2) << Describe(run);
+  EXPECT_EQ(run.err.count(QStringLiteral("no valid reply to the poll of address 5")), 2) << Describe(run);
+  EXPECT_EQ(PollsReceived().size(), 4);
+}
+
+TEST_F(CliAgainstSim, CorruptRepliesAreRefusedLikeTheToolDoes) {
+  StartSim({"--address", "5", "--steady", "--flip-bit-every", "1"});
+  const CliRun run = Cli({"read", "--address", "5", "--timeout", "2"});
+  EXPECT_EQ(run.exitCode, 1) << Describe(run);
+  EXPECT_TRUE(run.out.isEmpty()) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("no reply from the sensor at address 5"))) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("校验错误"))) << Describe(run);
+  EXPECT_GE(PollsReceived().size(), 2);  // polled again at 600 ms steps
+}
+
+TEST_F(CliAgainstSim, PortByComNameAndPortFailures) {
+  const QString directory = PortDirectory();
+  ASSERT_FALSE(directory.isEmpty());
+  StartSim({"--address", "5", "--steady"}, PortLinkPath(directory, 4));
+  CliRun run = RunCli({"--port", "com4", "read", "--json", "--address", "5"});
+  ASSERT_EQ(run.exitCode, 0) << Describe(run);
+  EXPECT_EQ(JsonOf(run)["device_address"].toInt(), 5);
+
+  run = RunCli({"--port", "COM12", "read", "--address", "5"});
+  EXPECT_EQ(run.exitCode, 1) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("COM12"))) << Describe(run);
+  run = RunCli({"--port", dir_.filePath(QStringLiteral("missing")), "read", "--address", "5"});
+  EXPECT_EQ(run.exitCode, 1) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("does not exist"))) << Describe(run);
+  run = RunCli({"--port", "com4", "read", "--address", "6", "--timeout", "1"});
+  EXPECT_EQ(run.exitCode, 1) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("no reply from the sensor at address 6 on COM4 within 1 s")))
+      << Describe(run);
+}
+
+TEST(CliProgram, HelpAndBadArguments) {
+  for (const char* command : {"search", "read", "set", "calibrate", "watch"}) {
+    const CliRun run = RunCli({command, "--help"});
+    EXPECT_EQ(run.exitCode, 0) << Describe(run);
+    EXPECT_TRUE(run.out.startsWith(QStringLiteral("Usage: sensortool-cli ") + command)) << Describe(run);
+  }
+  CliRun run = RunCli({});
+  EXPECT_EQ(run.exitCode, 2) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("no command given"))) << Describe(run);
+  run = RunCli({"read", "--count", "3"});
+  EXPECT_EQ(run.exitCode, 2) << Describe(run);
+  EXPECT_EQ(run.err, QStringLiteral("sensortool-cli: option '--count' does not apply to 'read'\n"
+                                    "Try 'sensortool-cli read --help'.\n"));
+  run = RunCli({"set", "unit", "kg"});
+  EXPECT_EQ(run.exitCode, 2) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("invalid unit 'kg'"))) << Describe(run);
+  run = RunCli({"frobnicate"});
+  EXPECT_EQ(run.exitCode, 2) << Describe(run);
+  EXPECT_TRUE(run.out.isEmpty());
+}
+
+}  // namespace
