@@ -198,6 +198,30 @@ TEST_F(CliAgainstSim, EachSetIsEchoedAndReadBack) {
   EXPECT_TRUE(at5.err.contains(QStringLiteral("no reply from the sensor at address 5"))) << Describe(at5);
 }
 
+TEST_F(CliAgainstSim, AWriteIsRepeatedEvery900MsUntilEchoed) {
+  // The poll is answered, then the sensor ignores two requests: the first
+  // two transmissions of the write go unanswered, the third is echoed.
+  StartSim({"--address", "5", "--steady", "--silent-after", "1", "--silent-polls", "2"});
+  const CliRun run = Cli({"set", "filter", "33", "--address", "5"});
+  ASSERT_EQ(run.exitCode, 0) << Describe(run);
+  EXPECT_EQ(run.out, QStringLiteral("操作成功\n滤波 (filter) = 33\n"));
+  const QString frame = Hex(protocol::WriteFilter(5, 33));
+  EXPECT_EQ(WritesReceived(), (QStringList{frame, frame, frame}));
+}
+
+TEST_F(CliAgainstSim, AWriteNeverEchoedFailsAfterTheTimeout) {
+  StartSim({"--address", "5", "--steady", "--silent-after", "1", "--silent-polls", "1000"});
+  const CliRun run = Cli({"set", "pressure", "88", "--address", "5", "--timeout", "3"});
+  EXPECT_EQ(run.exitCode, 1) << Describe(run);
+  EXPECT_FALSE(run.out.contains(QStringLiteral("操作成功"))) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("the sensor did not echo the write within 3 s"))) << Describe(run);
+  // Sent at once and then every 900 ms: 0, 0.9, 1.8 and 2.7 s.
+  const QStringList writes = WritesReceived();
+  EXPECT_GE(writes.size(), 3);
+  EXPECT_LE(writes.size(), 5);
+  for (const QString& w : writes) EXPECT_EQ(w, Hex(protocol::WritePressure(5, 88.0f)));
+}
+
 TEST_F(CliAgainstSim, RefusedValuesExitWithTheEntryWindowsMessageAndSendNothing) {
   StartSim({"--address", "5", "--steady"});
   const std::vector<std::pair<QStringList, QString>> cases = {
