@@ -1,0 +1,91 @@
+#pragma once
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+
+#include "protocol/app_state.h"
+#include "views/reply_recorder.h"
+#include "views/traffic_log.h"
+
+class QAction;
+class QMenu;
+class QWidget;
+
+namespace views {
+
+class TrafficWindow;
+class TrendWindow;
+
+// Joins the trend window, the traffic window and the recording to the main
+// window: takes its line-traffic signals, feeds the program-wide stability
+// monitor, and puts "趋势图", "通信监视" and "开始记录"/"停止记录" into its
+// window menu before the About entry. The two windows are modeless top-level
+// windows of their own, so hiding the main window (while a sensor window is
+// up) leaves them on screen.
+class ViewsHub : public QObject {
+  Q_OBJECT
+
+ public:
+  struct Hooks {
+    std::function<qint64()> clockMs;            // the clock of the signals' time stamps
+    std::function<bool()> portResetRunning;     // true while the port is being reopened
+  };
+
+  // `mainWindow` must carry the signals FrameSent(QByteArray,qint64),
+  // BytesArrived(QByteArray,qint64), ReplyAccepted(QByteArray,qint64) and
+  // BytesHandled(). The hub becomes its child.
+  ViewsHub(QWidget* mainWindow, protocol::AppState& state, QMenu* windowMenu, Hooks hooks);
+  ~ViewsHub() override;
+
+  TrendWindow* Trend() const { return m_trend; }
+  TrafficWindow* Traffic() const { return m_traffic; }
+  ReplyRecorder& Recorder() { return m_recorder; }
+  const TrafficLog& Log() const { return m_log; }
+  QAction* TrendAction() const { return m_trendAction; }
+  QAction* TrafficAction() const { return m_trafficAction; }
+  QAction* RecordAction() const { return m_recordAction; }
+  // ms since 1970 at the signals' clock reading 0.
+  qint64 EpochOffsetMs() const { return m_epochOffsetMs; }
+
+  void ShowTrend();
+  void ShowTraffic();
+  // The menu entry: asks for a file and starts, or stops.
+  void ToggleRecording();
+  // Starts recording into `path`; on failure tells the operator and returns false.
+  bool StartRecording(const QString& path);
+  void StopRecording();
+  // Replaces the file dialog that asks where to record (tests).
+  void SetPathChooser(std::function<QString()> chooser) { m_choosePath = std::move(chooser); }
+
+ public slots:
+  void OnFrameSent(const QByteArray& frame, qint64 ms);
+  void OnBytesArrived(const QByteArray& bytes, qint64 ms);
+  void OnReplyAccepted(const QByteArray& reply, qint64 ms);
+  void OnBytesHandled();
+  // Closes frames after line silence, ages the stability verdict, notices port resets.
+  void Tick();
+
+ private:
+  void CheckPortReset(qint64 ms);
+  void ShowRecordingState();
+  void ReportLater(const QString& text);
+
+  QPointer<QWidget> m_mainWindow;
+  protocol::AppState& m_state;
+  Hooks m_hooks;
+  qint64 m_epochOffsetMs = 0;
+  TrafficLog m_log;
+  ReplyRecorder m_recorder;
+  TrendWindow* m_trend = nullptr;
+  TrafficWindow* m_traffic = nullptr;
+  QAction* m_trendAction = nullptr;
+  QAction* m_trafficAction = nullptr;
+  QAction* m_recordAction = nullptr;
+  QTimer m_tick;
+  bool m_resetRunning = false;
+  std::function<QString()> m_choosePath;
+};
+
+}  // namespace views
