@@ -1,0 +1,376 @@
+// The trend window, the traffic window and the recording, joined to the real
+// main window and driven against the simulated sensor on a pseudo-terminal,
+// or fed a scripted line through the same signals.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "app/main_dialog.h"
+#include "app/sensor_tool_app.h"
+#include "controls/image_button.h"
+#include "dialogs/calibration_prompts.h"
+#include "dialogs/dialog_support.h"
+#include "gui_helpers.h"
+#include "protocol/display_rules.h"
+#include "protocol/registers.h"
+#include "protocol/rtu_frame.h"
+#include "serial/comm.h"
+#include "serial/port_naming.h"
+#include "sim_process.h"
+#include "views/reply_recorder.h"
+#include "views/traffic_window.h"
+#include "views/trend_window.h"
+#include "views/views_hub.h"
+
+namespace {
+
+constexpr int kLinkTimeoutMs = 20000;
+
+QString PortLink(int number) { return QDir(PortDirectory()).filePath(QStringLiteral("COM%1").arg(number)); }
+
+void OpenAndConnect(CMainDlg& window, int port = 1) {
+  ui::Control<QComboBox>(&window, 1000)->setCurrentIndex(port - 1);
+  QTest::mouseClick(ui::Control<QPushButton>(&window, 1002), Qt::LeftButton);
+  QTest::mouseClick(ui::Control<QPushButton>(&window, 1026), Qt::LeftButton);
+}
+
+views::ViewsHub* Hub(CMainDlg& window) { return window.findChild<views::ViewsHub*>(); }
+
+QByteArray Bytes(const protocol::RtuFrame& f) {
+  return QByteArray(reinterpret_cast<const char*>(f.data()), static_cast<int>(f.size()));
+}
+
+protocol::RtuFrame FromHex(const QString& hex) {
+  protocol::RtuFrame f;
+  for (const QString& cell : hex.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+    f.push_back(static_cast<std::uint8_t>(cell.toUInt(nullptr, 16)));
+  return f;
+}
+
+// The replies the simulator sent that pass the check a receiver makes.
+std::vector<protocol::RtuFrame> GoodReplies(const SimProcess& sim) {
+  std::vector<protocol::RtuFrame> good;
+  for (const QString& line : sim.SentFrames()) {
+    const protocol::RtuFrame f = FromHex(line);
+    if (f.size() == protocol::kPollReplyLength && protocol::HasValidCrc(f.data(), f.size()) &&
+        f[protocol::kDeviceTypeOffset] == protocol::kSensorDeviceType)
+      good.push_back(f);
+  }
+  return good;
+}
+
+QStringList CsvRows(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+  if (!lines.isEmpty()) lines.removeFirst();  // header
+  return lines;
+}
+
+}  // namespace
+
+// Stands in for the main window: the same signals, emitted by the test.
+class ScriptedLine : public QWidget {
+  Q_OBJECT
+
+ signals:
+  void FrameSent(const QByteArray& frame, qint64 ms);
+  void BytesArrived(const QByteArray& bytes, qint64 ms);
+  void ReplyAccepted(const QByteArray& reply, qint64 ms);
+  void BytesHandled();
+};
+
+class ViewsWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void menuEntriesOpenModelessWindowsAndToggleRecording();
+  void trafficWindowClassifiesAScriptedLineAndStaysBounded();
+  void trendAndRecordingGetExactlyTheAcceptedReplies();
+  void stabilityIndicatorSettlesWithASteadySensor();
+};
+
+void ViewsWindowTest::menuEntriesOpenModelessWindowsAndToggleRecording() {
+  protocol::AppState state;
+  CMainDlg window(state);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  MessageBoxAnswerer answers;
+
+  // The entries sit after the window commands and before the About entry.
+  QStringList texts;
+  for (QAction* a : window.WindowMenu()->actions()) texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  QCOMPARE(texts, (QStringList{QStringLiteral("移动(&M)"), QStringLiteral("最小化(&N)"), QStringLiteral("关闭(&C)"),
+                               QStringLiteral("-"), QStringLiteral("趋势图"), QStringLiteral("通信监视"),
+                               QStringLiteral("开始记录"), QStringLiteral("-"),
+                               QStringLiteral("关于 Velloran(&A)...")}));
+
+  views::ViewsHub* hub = Hub(window);
+  QVERIFY(hub);
+  // Modeless: the main window stays up and usable; hiding it (as a sensor
+  // window does) leaves the views on screen.
+  hub->TrendAction()->trigger();
+  hub->TrafficAction()->trigger();
+  QVERIFY(QTest::qWaitForWindowExposed(hub->Trend()));
+  QVERIFY(QTest::qWaitForWindowExposed(hub->Traffic()));
+  QCOMPARE(hub->Trend()->windowTitle(), QStringLiteral("趋势图"));
+  QCOMPARE(hub->Traffic()->windowTitle(), QStringLiteral("通信监视"));
+  QVERIFY(hub->Trend()->isWindow());
+  QVERIFY(!QApplication::activeModalWidget());
+  QVERIFY(window.isVisible());
+  QTest::mouseClick(ui::Control<QPushButton>(&window, 1026), Qt::LeftButton);
+  QTRY_COMPARE(answers.texts, QStringList{QStringLiteral("请先打开串口.")});
+  window.hide();
+  QVERIFY(hub->Trend()->isVisible());
+  QVERIFY(hub->Traffic()->isVisible());
+  window.show();
+  QCOMPARE(hub->Trend()->StabilityShown(), QStringLiteral("未稳定"));
+
+  // Recording: the operator's choice of file starts it, the entry then stops it.
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("run.csv"));
+  QString chosen;
+  hub->SetPathChooser([&chosen] { return chosen; });
+  hub->RecordAction()->trigger();  // the file dialog cancelled
+  QVERIFY(!hub->Recorder().IsRecording());
+  QCOMPARE(hub->RecordAction()->text(), QStringLiteral("开始记录"));
+  chosen = path;
+  hub->RecordAction()->trigger();
+  QVERIFY(hub->Recorder().IsRecording());
+  QCOMPARE(hub->RecordAction()->text(), QStringLiteral("停止记录"));
+  QVERIFY(QFile::exists(path));
+  hub->RecordAction()->trigger();
+  QVERIFY(!hub->Recorder().IsRecording());
+  QCOMPARE(hub->RecordAction()->text(), QStringLiteral("开始记录"));
+
+  // A file that cannot be written is reported in a message box.
+  answers.texts.clear();
+  chosen = dir.filePath(QStringLiteral("no/such/folder/run.csv"));
+  hub->RecordAction()->trigger();
+  QTRY_COMPARE(answers.texts.size(), 1);
+  QVERIFY2(answers.texts.first().startsWith(QStringLiteral("无法写入记录文件")), qPrintable(answers.texts.first()));
+  QVERIFY(answers.texts.first().contains(QStringLiteral("run.csv")));
+  QVERIFY(!hub->Recorder().IsRecording());
+  QCOMPARE(hub->RecordAction()->text(), QStringLiteral("开始记录"));
+}
+
+void ViewsWindowTest::trafficWindowClassifiesAScriptedLineAndStaysBounded() {
+  protocol::AppState state;
+  ScriptedLine line;
+  qint64 clock = 0;
+  views::ViewsHub hub(&line, state, nullptr, {[&clock] { return clock; }, nullptr});
+  auto send = [&](const protocol::RtuFrame& f, qint64 ms) { clock = ms; emit line.FrameSent(Bytes(f), ms); };
+  auto receive = [&](const protocol::RtuFrame& f, qint64 ms) { clock = ms; emit line.BytesArrived(Bytes(f), ms); };
+
+  protocol::RegisterBlock block;
+  block.regs[protocol::DeviceType] = 2;
+  block.SetFloat(protocol::DoValue, 8.5f);
+  const protocol::RtuFrame good = block.PollReply(3);
+  protocol::RtuFrame corrupt = good;
+  corrupt[20] ^= 0x10;
+  block.regs[protocol::DeviceType] = 9;
+  const protocol::RtuFrame foreign = block.PollReply(3);
+  const protocol::RtuFrame echo = protocol::BuildWriteEcho(3, protocol::Pressure, 2);
+
+  send(protocol::PollBlock(3), 1000);
+  receive(good, 1075);
+  emit line.ReplyAccepted(Bytes(good), 1075);
+  send(protocol::PollBlock(3), 3000);
+  receive(corrupt, 3075);
+  send(protocol::PollBlock(3), 5000);
+  receive(foreign, 5075);
+  send(protocol::WritePressure(3, 98.5f), 5500);
+  receive(echo, 5530);
+  receive({0x7E}, 6000);
+  clock = 6200;
+  hub.Tick();  // the line has been silent: the stray byte is a frame of its own
+
+  views::TrafficModel* model = hub.Traffic()->Model();
+  QStringList verdicts, directions;
+  for (int r = 0; r < model->rowCount(); ++r) {
+    verdicts << model->index(r, views::TrafficModel::VerdictColumn).data().toString();
+    directions << model->index(r, views::TrafficModel::DirectionColumn).data().toString();
+  }
+  QCOMPARE(verdicts, (QStringList{"轮询请求", "应答已接受", "轮询请求", "校验错误", "轮询请求", "未知设备",
+                                  "写入请求", "写入回显", "噪声"}));
+  QCOMPARE(directions, (QStringList{"发送", "接收", "发送", "接收", "发送", "接收", "发送", "接收", "接收"}));
+  QCOMPARE(model->index(1, views::TrafficModel::BytesColumn).data().toString(), HexText(good));
+  // Time stamps to the millisecond on the wall clock.
+  const QString t0 = model->index(0, views::TrafficModel::TimeColumn).data().toString();
+  const QString t1 = model->index(1, views::TrafficModel::TimeColumn).data().toString();
+  QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$")).match(t0).hasMatch());
+  QCOMPARE(QTime::fromString(t0, QStringLiteral("HH:mm:ss.zzz")).msecsTo(QTime::fromString(t1, QStringLiteral("HH:mm:ss.zzz"))),
+           75);
+  // Only the reply that passed its check reached the trend.
+  QCOMPARE(hub.Trend()->PointCount(), 1);
+  QCOMPARE(hub.Trend()->OxygenPoints().first().y(), 8.5);
+
+  const QString counters = hub.Traffic()->CountersText();
+  QVERIFY2(counters.contains(QStringLiteral("轮询 3 ")) && counters.contains(QStringLiteral("应答 1 ")) &&
+               counters.contains(QStringLiteral("校验错误 1 ")) && counters.contains(QStringLiteral("超时 0 ")),
+           qPrintable(counters));
+
+  // Copy to the clipboard: the counters, then one line per row.
+  QApplication::clipboard()->clear();
+  QTest::mouseClick(hub.Traffic()->findChild<QPushButton*>(QStringLiteral("copyButton")), Qt::LeftButton);
+  const QStringList copied = QApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  QCOMPARE(copied.size(), 1 + model->rowCount());
+  QCOMPARE(copied.first(), counters);
+  QVERIFY(copied.at(4).endsWith(QStringLiteral("\t校验错误")));
+  QVERIFY(copied.at(4).contains(HexText(corrupt)));
+
+  // Days of polls: the window holds the newest 5000, the counters all of them.
+  for (int i = 0; i < 6000; ++i) send(protocol::PollBlock(3), 10000 + i * 2000LL);
+  QCOMPARE(model->rowCount(), 5000);
+  QCOMPARE(static_cast<int>(hub.Log().Entries().size()), 5000);
+  QCOMPARE(hub.Log().Counters().polls, 6003u);
+  QCOMPARE(hub.Log().Counters().timeouts, 5999u);
+  const views::TrafficEntry* first = model->EntryAt(0);
+  QVERIFY(first);
+  QCOMPARE(first->seq, hub.Log().TotalEntries() - 5000);
+  QCOMPARE(model->EntryAt(4999)->ms, 10000 + 5999 * 2000LL);
+}
+
+void ViewsWindowTest::trendAndRecordingGetExactlyTheAcceptedReplies() {
+  // Every third reply has a bit flipped; the physics wander, so every reply
+  // carries values of its own.
+  SimProcess sim;
+  QVERIFY2(sim.Start(PortLink(1), {"--address", "1", "--flip-bit-every", "3", "--seed", "5"}), qPrintable(sim.Error()));
+  protocol::AppState state;
+  CMainDlg window(state);
+  window.show();
+  MessageBoxAnswerer answers;
+  views::ViewsHub* hub = Hub(window);
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("oxygen.csv"));
+  QVERIFY(hub->StartRecording(path));
+
+  OpenAndConnect(window);
+  QTRY_VERIFY_WITH_TIMEOUT(state.link.repliesAccepted >= 6 && state.link.repliesRejected >= 2, 4 * kLinkTimeoutMs);
+
+  // One consistent look, with no event in between.
+  const int points = hub->Trend()->PointCount();
+  const QList<QPointF> oxygen = hub->Trend()->OxygenPoints();
+  const QList<QPointF> temperature = hub->Trend()->TemperaturePoints();
+  QCOMPARE(static_cast<std::uint64_t>(points), state.link.repliesAccepted);
+  QCOMPARE(static_cast<std::uint64_t>(hub->Recorder().RowsWritten()), state.link.repliesAccepted);
+  QCOMPARE(hub->Log().Counters().replies, state.link.repliesAccepted);
+  QCOMPARE(hub->Log().Counters().crcErrors, state.link.repliesRejected);
+  hub->StopRecording();
+
+  // The points are the good replies the simulator sent, in order; none of
+  // the corrupted ones (at most one good reply may still be on its way).
+  const std::vector<protocol::RtuFrame> good = GoodReplies(sim);
+  QVERIFY2(good.size() == static_cast<std::size_t>(points) || good.size() == static_cast<std::size_t>(points) + 1,
+           qPrintable(QStringLiteral("%1 good replies sent, %2 points").arg(good.size()).arg(points)));
+  const QStringList rows = CsvRows(path);
+  QCOMPARE(rows.size(), points);
+  for (int i = 0; i < points; ++i) {
+    const protocol::SensorReading r = protocol::DecodePollReply(good[static_cast<std::size_t>(i)].data());
+    QCOMPARE(oxygen[i].y(), static_cast<double>(protocol::DoValueShown(r.doValue)));
+    QCOMPARE(temperature[i].y(), static_cast<double>(protocol::CutTo2Decimals(r.temperature)));
+    if (i > 0) QVERIFY(oxygen[i].x() > oxygen[i - 1].x());
+    const protocol::ShownReading s = protocol::ShowReading(r);
+    const QStringList cells = rows[i].split(QLatin1Char(','));
+    QCOMPARE(cells.size(), 9);
+    QVERIFY(QDateTime::fromString(cells[0], Qt::ISODateWithMs).isValid());
+    QCOMPARE(QDateTime::fromString(cells[0], Qt::ISODateWithMs).toMSecsSinceEpoch(), static_cast<qint64>(oxygen[i].x()));
+    const QStringList expected{QStringLiteral("1"), QString::fromStdString(s.doValue), QString::fromStdString(s.unit),
+                               QString::fromStdString(s.temperature), QString::fromStdString(s.status),
+                               QString::fromStdString(s.phaseDiff), QString::fromStdString(s.redAmplitude),
+                               QString::fromStdString(s.greenAmplitude)};
+    QCOMPARE(cells.mid(1), expected);
+  }
+  QCOMPARE(hub->Trend()->OxygenAxisTitle(), QStringLiteral("溶解氧 (mg/L)"));
+
+  // The traffic window saw the corrupted replies as check errors.
+  views::TrafficModel* model = hub->Traffic()->Model();
+  int crcRows = 0;
+  for (int r = 0; r < model->rowCount(); ++r)
+    if (model->index(r, views::TrafficModel::VerdictColumn).data().toString() == QStringLiteral("校验错误")) ++crcRows;
+  QVERIFY(crcRows >= 2);
+
+  // Once stopped nothing more is written.
+  const int accepted = static_cast<int>(state.link.repliesAccepted);
+  QTRY_VERIFY_WITH_TIMEOUT(static_cast<int>(state.link.repliesAccepted) > accepted, kLinkTimeoutMs);
+  QCOMPARE(CsvRows(path).size(), points);
+  QVERIFY(answers.texts.isEmpty());
+
+  // Pause keeps the time range still while points come in; zoom narrows it.
+  hub->Trend()->SetPaused(true);
+  const auto range = hub->Trend()->TimeRange();
+  const int before = hub->Trend()->PointCount();
+  QTRY_VERIFY_WITH_TIMEOUT(hub->Trend()->PointCount() > before, kLinkTimeoutMs);
+  QCOMPARE(hub->Trend()->TimeRange(), range);
+  hub->Trend()->SetPaused(false);
+  const auto following = hub->Trend()->TimeRange();
+  QCOMPARE(following.second, static_cast<qint64>(hub->Trend()->OxygenPoints().last().x()));
+  hub->Trend()->Zoom(4.0);
+  const auto zoomed = hub->Trend()->TimeRange();
+  QVERIFY(zoomed.second - zoomed.first < (following.second - following.first) / 3);
+}
+
+void ViewsWindowTest::stabilityIndicatorSettlesWithASteadySensor() {
+  SimProcess sim;
+  QVERIFY2(sim.Start(PortLink(1), {"--address", "1", "--steady"}), qPrintable(sim.Error()));
+  protocol::AppState state;
+  // A window of 8 s so the test need not wait a minute.
+  state.stability = protocol::StabilityMonitor(8000);
+  CMainDlg window(state);
+  window.show();
+  MessageBoxAnswerer answers;
+  views::ViewsHub* hub = Hub(window);
+
+  // The calibration wait prompts show the same indicator under their message.
+  CZeroCalWaitDlg zeroWait(state);
+  CAirCalWaitDlg airWait(state);
+  zeroWait.show();
+  airWait.show();
+  for (CCalibrationPrompt* prompt : {static_cast<CCalibrationPrompt*>(&zeroWait), static_cast<CCalibrationPrompt*>(&airWait)}) {
+    QLabel* label = prompt->StabilityLabel();
+    QVERIFY(label);
+    QCOMPARE(label->text(), QStringLiteral("未稳定"));
+    QLabel* message = prompt->findChild<QLabel*>(QStringLiteral("promptLabel"));
+    QVERIFY(label->geometry().top() >= message->geometry().bottom());
+    QVERIFY(label->geometry().bottom() <= prompt->OkButton()->geometry().top());
+  }
+
+  OpenAndConnect(window);
+  QTRY_VERIFY_WITH_TIMEOUT(state.link.repliesAccepted >= 1, kLinkTimeoutMs);
+  QCOMPARE(hub->Trend()->StabilityShown(), QStringLiteral("未稳定"));  // one reading is not a trend
+  QTRY_COMPARE_WITH_TIMEOUT(hub->Trend()->StabilityShown(), QStringLiteral("稳定"), 3 * kLinkTimeoutMs);
+  QVERIFY(state.link.repliesAccepted >= std::uint64_t(protocol::StabilityMonitor::kMinSamples));
+  QTRY_COMPARE(zeroWait.StabilityLabel()->text(), QStringLiteral("稳定"));
+  QTRY_COMPARE(airWait.StabilityLabel()->text(), QStringLiteral("稳定"));
+
+  // The sensor falls silent: the verdict goes back once the readings are stale.
+  sim.Stop();
+  QTRY_COMPARE_WITH_TIMEOUT(hub->Trend()->StabilityShown(), QStringLiteral("未稳定"), kLinkTimeoutMs);
+  QTRY_COMPARE(zeroWait.StabilityLabel()->text(), QStringLiteral("未稳定"));
+  // Nothing of this changed what the prompt does: OK still queues the command.
+  QTest::mouseClick(zeroWait.OkButton(), Qt::LeftButton);
+  QCOMPARE(state.link.pendingWriteReg, std::uint8_t(protocol::Command));
+  QCOMPARE(state.link.pendingWrite, protocol::StartZeroCal(state.link.currentAddress));
+}
+
+int main(int argc, char* argv[]) {
+  // A private port directory, so COMn links made here never meet a real port.
+  static QTemporaryDir runtimeDir;
+  qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+  QApplication app(argc, argv);
+  CSensorToolApp::ApplyDialogLook(app);
+  ViewsWindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "views_window_test.moc"
