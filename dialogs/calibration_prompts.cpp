@@ -1,5 +1,8 @@
 #include "dialogs/calibration_prompts.h"
 
+#include <QLabel>
+#include <QTimer>
+
 #include "controls/image_button.h"
 #include "dialogs/window_setup.h"
 #include "protocol/registers.h"
@@ -30,6 +33,28 @@ void CCalibrationPrompt::SetUpPrompt(CImageButton* ok, CImageButton* cancel) {
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+void CCalibrationPrompt::AddStabilityIndicator(QWidget* message) {
+  m_stability = new QLabel(this);
+  m_stability->setObjectName(QStringLiteral("stabilityLabel"));
+  m_stability->setAlignment(Qt::AlignCenter);
+  QFont small = font();
+  small.setPointSizeF(small.pointSizeF() * 0.85);
+  m_stability->setFont(small);
+  const QRect above = message->geometry();
+  m_stability->setGeometry(above.x(), above.bottom() + 1, above.width(), m_stability->fontMetrics().height() + 2);
+  m_stabilityTimer = new QTimer(this);
+  connect(m_stabilityTimer, &QTimer::timeout, this, &CCalibrationPrompt::ShowStability);
+  m_stabilityTimer->start(500);
+  ShowStability();
+}
+
+void CCalibrationPrompt::ShowStability() {
+  const protocol::StabilityVerdict& verdict = m_state.stability.Latest();
+  m_stability->setText(QString::fromUtf8(protocol::StabilityText(verdict)));
+  m_stability->setStyleSheet(verdict.stable ? QStringLiteral("color: rgb(18,118,18);")
+                                            : QStringLiteral("color: rgb(200,17,17);"));
+}
+
 // ------------------------------------------------------ zero calibration
 
 CZeroCalDlg::CZeroCalDlg(protocol::AppState& state, QWidget* parent)
@@ -51,6 +76,7 @@ CZeroCalWaitDlg::CZeroCalWaitDlg(protocol::AppState& state, QWidget* parent)
     : CCalibrationPrompt(state, parent), m_ui(new Ui::CZeroCalWaitDlg) {
   m_ui->setupUi(this);
   SetUpPrompt(m_ui->okButton, m_ui->cancelButton);
+  AddStabilityIndicator(m_ui->promptLabel);
 }
 
 CZeroCalWaitDlg::~CZeroCalWaitDlg() = default;
@@ -81,6 +107,7 @@ CAirCalWaitDlg::CAirCalWaitDlg(protocol::AppState& state, QWidget* parent)
     : CCalibrationPrompt(state, parent), m_ui(new Ui::CAirCalWaitDlg) {
   m_ui->setupUi(this);
   SetUpPrompt(m_ui->okButton, m_ui->cancelButton);
+  AddStabilityIndicator(m_ui->promptLabel);
 }
 
 CAirCalWaitDlg::~CAirCalWaitDlg() = default;

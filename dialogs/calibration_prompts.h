@@ -5,6 +5,8 @@
 #include "protocol/app_state.h"
 
 class CImageButton;
+class QLabel;
+class QTimer;
 
 namespace Ui {
 class CZeroCalDlg;
@@ -24,6 +26,8 @@ class CCalibrationPrompt : public QDialog {
  public:
   CImageButton* OkButton() const { return m_ok; }
   CImageButton* CancelButton() const { return m_cancel; }
+  // The wait prompts' "稳定"/"未稳定" line under their message; nullptr elsewhere.
+  QLabel* StabilityLabel() const { return m_stability; }
 
  protected:
   CCalibrationPrompt(protocol::AppState& state, QWidget* parent);
@@ -31,12 +35,19 @@ class CCalibrationPrompt : public QDialog {
   // connects OK to OnOk and cancel to reject.
   void SetUpPrompt(CImageButton* ok, CImageButton* cancel);
   virtual void OnOk() = 0;
+  // A small line under `message` that shows whether the reading has been
+  // stable over the last minute, refreshed from the shared state.
+  void AddStabilityIndicator(QWidget* message);
 
   protocol::AppState& m_state;
 
  private:
+  void ShowStability();
+
   CImageButton* m_ok = nullptr;
   CImageButton* m_cancel = nullptr;
+  QLabel* m_stability = nullptr;
+  QTimer* m_stabilityTimer = nullptr;
 };
 
 // Zero calibration, first step (template 156): "下一步" hands over to
