@@ -75,7 +75,7 @@ bool CommandTakes(Command command, const std::string& option) {
 
 }  // namespace
 
-std::string PortSpec::Shown() const {
+std::string PortChoice::Shown() const {
   return devicePath.empty() ? "COM" + std::to_string(comNumber) : devicePath;
 }
 
@@ -91,18 +91,18 @@ const char* CommandName(Command command) {
   return "";
 }
 
-std::optional<PortSpec> ParsePort(const std::string& text) {
-  PortSpec spec;
+std::optional<PortChoice> ParsePort(const std::string& text) {
+  PortChoice port;
   if (text.find('/') != std::string::npos) {
-    spec.devicePath = text;
-    return spec;
+    port.devicePath = text;
+    return port;
   }
   const std::string lower = Lower(text);
   long long number = 0;
   if (lower.size() > 3 && lower.compare(0, 3, "com") == 0 && std::isdigit(static_cast<unsigned char>(lower[3])) &&
       ParseWhole(lower.substr(3), &number) && number >= 1 && number <= 15) {
-    spec.comNumber = static_cast<int>(number);
-    return spec;
+    port.comNumber = static_cast<int>(number);
+    return port;
   }
   return std::nullopt;
 }
@@ -161,7 +161,7 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
       help = true;
     } else if (name == "--port") {
       if (!value(&text)) return fail("--port needs a port name (COM1..COM15) or a device path");
-      const std::optional<PortSpec> port = ParsePort(text);
+      const std::optional<PortChoice> port = ParsePort(text);
       if (!port) return fail("invalid port '" + text + "': give COM1..COM15 or a device path such as /dev/ttyUSB0");
       o.port = *port;
     } else if (name == "--address") {

@@ -24,7 +24,7 @@ constexpr int kExitFailed = 1;  // the port, the sensor or the write failed
 constexpr int kExitUsage = 2;   // bad arguments, values refused by the entry rules
 
 // "COM1".."COM15" (any case) as a port number, or a device path.
-struct PortSpec {
+struct PortChoice {
   int comNumber = 1;       // used when devicePath is empty
   std::string devicePath;
   std::string Shown() const;
@@ -32,7 +32,7 @@ struct PortSpec {
 
 struct Options {
   Command command = Command::None;
-  PortSpec port;
+  PortChoice port;
   std::optional<int> address;            // --address: no search
   std::optional<double> timeoutSeconds;  // --timeout
   bool json = false;                     // read --json
@@ -55,7 +55,7 @@ struct ParseOutcome {
 ParseOutcome ParseArguments(const std::vector<std::string>& args);
 
 // "COM5", "com12" or a path containing '/'; nullopt for anything else.
-std::optional<PortSpec> ParsePort(const std::string& text);
+std::optional<PortChoice> ParsePort(const std::string& text);
 
 // The help of one command, or the overview for Command::None.
 std::string HelpText(Command command);
