@@ -7,7 +7,10 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "bench_support.h"
@@ -120,4 +123,60 @@ TEST(BenchFigures, LoopProbesSeeStallsButNotWaiting) {
   loop.exec();
   EXPECT_GE(probe.Stretches(), 2);
   EXPECT_LT(probe.LongestStallMs(), 100);
+}
+
+// The start-up figures rest on both programs reporting their first paint:
+// the tool through its opt-in, the floor dialog at the size it was given.
+TEST(BenchPrograms, ToolAndFloorReportTheirFirstPaint) {
+  char runtimeDir[] = "/tmp/bench-test-XXXXXX";
+  ASSERT_NE(::mkdtemp(runtimeDir), nullptr);
+  const std::vector<std::string> offscreen{"QT_QPA_PLATFORM=offscreen"};
+
+  auto firstPaint = [](bench::Child& child, long long* ns, int* w, int* h) {
+    std::string line;
+    if (!child.WaitForLine("FIRST_PAINT ", &line, 60000)) return false;
+    return std::sscanf(line.c_str(), "FIRST_PAINT %lld %d %d", ns, w, h) == 3;
+  };
+
+  bench::Child tool;
+  const std::int64_t started = bench::MonotonicNs();
+  ASSERT_TRUE(tool.Start({SENSORTOOL_PATH},
+                         {"QT_QPA_PLATFORM=offscreen", "SENSORTOOL_BENCH_FIRST_PAINT=1",
+                          std::string("XDG_RUNTIME_DIR=") + runtimeDir}))
+      << tool.Error();
+  long long toolNs = 0;
+  int toolW = 0, toolH = 0;
+  ASSERT_TRUE(firstPaint(tool, &toolNs, &toolW, &toolH));
+  EXPECT_GT(toolNs, started);
+  EXPECT_LT(toolNs, bench::MonotonicNs());
+  EXPECT_GT(toolW, 100);
+  EXPECT_GT(toolH, 100);
+  EXPECT_EQ(tool.Wait(20000), 0);  // it ends by itself after the report
+
+  const std::string size = std::to_string(toolW) + "x" + std::to_string(toolH);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{FLOOR_PATH, "--size", size, "--first-paint"},
+        std::vector<std::string>{FLOOR_PATH, "--size", size, "--label", "传感器配置", "--first-paint"}}) {
+    bench::Child floor;
+    ASSERT_TRUE(floor.Start(args, offscreen)) << floor.Error();
+    long long ns = 0;
+    int w = 0, h = 0;
+    ASSERT_TRUE(firstPaint(floor, &ns, &w, &h));
+    EXPECT_EQ(w, toolW);
+    EXPECT_EQ(h, toolH);
+    EXPECT_EQ(floor.Wait(20000), 0);
+  }
+
+  // Without --first-paint the floor stays up until its input ends; a bad size is refused.
+  bench::Child staying;
+  ASSERT_TRUE(staying.Start({FLOOR_PATH, "--size", size, "--tick-ms", "27"}, offscreen, true));
+  std::string line;
+  EXPECT_FALSE(staying.ReadLine(&line, 300));
+  EXPECT_GT(bench::PeakRssKb(staying.Pid()), 0);
+  staying.CloseStdin();
+  EXPECT_EQ(staying.Wait(20000), 0);
+  bench::Child refused;
+  ASSERT_TRUE(refused.Start({FLOOR_PATH, "--size", "0x10"}, offscreen));
+  EXPECT_EQ(refused.Wait(20000), 2);
+  std::filesystem::remove_all(runtimeDir);
 }
