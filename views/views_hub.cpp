@@ -92,6 +92,8 @@ ViewsHub::ViewsHub(QWidget* mainWindow, protocol::AppState& state, QMenu* window
 }
 
 ViewsHub::~ViewsHub() {
+  // The main window is going: close the file without touching its menu.
+  disconnect(&m_recorder, nullptr, this, nullptr);
   m_recorder.Stop();
   delete m_trend;
   delete m_traffic;

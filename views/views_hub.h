@@ -43,9 +43,9 @@ class ViewsHub : public QObject {
   TrafficWindow* Traffic() const { return m_traffic; }
   ReplyRecorder& Recorder() { return m_recorder; }
   const TrafficLog& Log() const { return m_log; }
-  QAction* TrendAction() const { return m_trendAction; }
-  QAction* TrafficAction() const { return m_trafficAction; }
-  QAction* RecordAction() const { return m_recordAction; }
+  QAction* TrendAction() const { return m_trendAction.data(); }
+  QAction* TrafficAction() const { return m_trafficAction.data(); }
+  QAction* RecordAction() const { return m_recordAction.data(); }
   // ms since 1970 at the signals' clock reading 0.
   qint64 EpochOffsetMs() const { return m_epochOffsetMs; }
 
@@ -80,9 +80,10 @@ class ViewsHub : public QObject {
   ReplyRecorder m_recorder;
   TrendWindow* m_trend = nullptr;
   TrafficWindow* m_traffic = nullptr;
-  QAction* m_trendAction = nullptr;
-  QAction* m_trafficAction = nullptr;
-  QAction* m_recordAction = nullptr;
+  // The menu belongs to the main window and may go before the hub does.
+  QPointer<QAction> m_trendAction;
+  QPointer<QAction> m_trafficAction;
+  QPointer<QAction> m_recordAction;
   QTimer m_tick;
   bool m_resetRunning = false;
   std::function<QString()> m_choosePath;

@@ -162,6 +162,21 @@ void ViewsWindowTest::menuEntriesOpenModelessWindowsAndToggleRecording() {
   QVERIFY(answers.texts.first().contains(QStringLiteral("run.csv")));
   QVERIFY(!hub->Recorder().IsRecording());
   QCOMPARE(hub->RecordAction()->text(), QStringLiteral("开始记录"));
+
+  // The program ends while recording: the file is closed with what it holds.
+  {
+    protocol::AppState otherState;
+    auto* other = new CMainDlg(otherState);
+    views::ViewsHub* otherHub = Hub(*other);
+    const QString otherPath = dir.filePath(QStringLiteral("last.csv"));
+    QVERIFY(otherHub->StartRecording(otherPath));
+    QPointer<QWidget> trend = otherHub->Trend();
+    delete other;
+    QVERIFY(trend.isNull());
+    QFile written(otherPath);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(written.readAll().contains("时间,地址"));
+  }
 }
 
 void ViewsWindowTest::trafficWindowClassifiesAScriptedLineAndStaysBounded() {
