@@ -87,6 +87,11 @@ class ModalScript {
         else w->close();
         QApplication::processEvents();
       }
+      // A window run with exec() while already visible is not registered as
+      // modal; end it too.
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) d->done(QDialog::Rejected);
+      }
     }
   }
 
