@@ -376,7 +376,9 @@ int main(int argc, char* argv[]) {
                   Format("%.2f", rssRatio), "<= 1.50 x floor", YesNo(rssRatio <= 1.5)});
   rows.push_back({"CPU over " + secs + " connected, all timers running", Format("%.3f %% of a core", toolCpu),
                   Format("%.3f %% (mbpoll, 2 s polls)", peerCpu), peerCpu > 0 ? Format("%.2f", cpuRatio) : "-",
-                  "< 0.5 % and <= peer", YesNo(toolCpu < 0.5 && toolCpu <= peerCpu)});
+                  "< 0.5 % and <= peer",
+                  YesNo(toolCpu < 0.5 && toolCpu <= peerCpu) + " (< 0.5 %: " + YesNo(toolCpu < 0.5) +
+                      ", <= peer: " + YesNo(toolCpu <= peerCpu) + ")"});
   const double minuteStall = FieldNumber(minute, "stall_ms");
   rows.push_back({"Longest event-loop stall, " + secs + " connected", Format("%.2f ms", minuteStall), "-", "-",
                   "< 50 ms", YesNo(minuteStall >= 0 && minuteStall < 50)});
