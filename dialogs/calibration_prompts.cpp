@@ -36,6 +36,7 @@ void CCalibrationPrompt::SetUpPrompt(CImageButton* ok, CImageButton* cancel) {
 void CCalibrationPrompt::AddStabilityIndicator(QWidget* message) {
   m_stability = new QLabel(this);
   m_stability->setObjectName(QStringLiteral("stabilityLabel"));
+  m_stability->setAccessibleName(QStringLiteral("稳定性"));
   m_stability->setAccessibleName(QStringLiteral("测量稳定性"));
   m_stability->setAlignment(Qt::AlignCenter);
   QFont small = font();
