@@ -270,6 +270,8 @@ TEST(FactoryInfo, LogoOpensTheMakersPageAndTheWindowLooksAsSetUp) {
   EXPECT_TRUE(logo->m_bitmaps[0].IsSet()) << "the logo bitmap 1056 is loaded";
   EXPECT_EQ(logo->m_bitmaps[0].width, 637);
   EXPECT_EQ(logo->m_bitmaps[0].height, 88);
+  EXPECT_GE(logo->width(), 637) << "the whole logo fits the button";
+  EXPECT_GE(logo->height(), 88);
   ASSERT_TRUE(ClickControl(&dialog, 1033));
   ASSERT_EQ(opened.size(), 1);
   EXPECT_EQ(opened[0], QUrl(QStringLiteral("https://www.korvanta.example")));
