@@ -67,6 +67,12 @@ void ProcessByte(LinkState& state, LinkWindow& window, std::uint8_t byte) {
     } else if (buf[kDeviceTypeOffset] != kSensorDeviceType) {
       ++state.repliesRejected;
       window.SetCommStateText(texts::kUnknownDevice);
+    } else if (state.deviceFound && buf[0] != state.currentAddress) {
+      // A checked reply from another slave while this sensor is connected is
+      // not this sensor's data. Following its address would send every later
+      // poll to a slave that never answers, and without replies the silence
+      // reset never comes: the link would stay dead.
+      ++state.repliesRejected;
     } else {
       state.crcError = false;
       if (buf[1] == kFunctionReadHolding) {
