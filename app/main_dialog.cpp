@@ -46,6 +46,14 @@ const QString kPortLost = QStringLiteral("串口断开");
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
 QString Utf8(const std::string& text) { return QString::fromStdString(text); }
 
+// What port number `number` is bound to: its link in the port directory when
+// there is one, else the device the system's port order gives.
+QString PortBinding(int number) {
+  const QString dir = PortDirectory();
+  if (!dir.isEmpty() && QFileInfo(PortLinkPath(dir, number)).isSymLink()) return PortLinkPath(dir, number);
+  return ResolvePortName(number);
+}
+
 }  // namespace
 
 CMainDlg::CMainDlg(protocol::AppState& state, QWidget* parent)
@@ -249,6 +257,8 @@ void CMainDlg::OnOpenPort() {
   ShowPortState(true);
   m_openButtonUsed = true;
   m_portFailureReported = false;
+  m_openedPort = PortNumberSelected();
+  m_openedBinding = PortBinding(m_openedPort);
 }
 
 void CMainDlg::BeginPortReset() {
@@ -263,18 +273,26 @@ void CMainDlg::BeginPortReset() {
 }
 
 void CMainDlg::FinishPortReset() {
-  if (!RunOpeningSequence(PortNumberSelected())) {
+  const int port = PortNumberSelected();
+  // Once a device has vanished, its number can lead to another device (the
+  // next port the system lists): the same number reopens only what it was
+  // bound to when it was opened.
+  const bool moved = port == m_openedPort && PortBinding(port) != m_openedBinding;
+  if (moved || !RunOpeningSequence(port)) {
     // The device is missing: say so once, then keep trying quietly so the
-    // link comes back by itself when the device returns.
+    // link comes back by itself when the device returns. The next try is set
+    // before the message, which may wait for an operator who is not there.
     m_commStateText = kPortLost;
     PushControls();
+    m_portResetWait.start(kReopenRetryMs);
     if (!m_portFailureReported) {
       m_portFailureReported = true;
-      ui::ShowMessage(this, m_comm->LastError());
+      ShowPortMessage(moved ? QStringLiteral("串口 COM%1 的设备已断开。").arg(port) : m_comm->LastError());
     }
-    m_portResetWait.start(kReopenRetryMs);
     return;
   }
+  m_openedPort = port;
+  m_openedBinding = PortBinding(port);
   m_ui->portList->setEnabled(false);
   PushControls();
   ShowPortState(true);
@@ -295,10 +313,19 @@ void CMainDlg::OnPortFailed(const QString& text) {
   if (!m_portFailureReported) {
     m_portFailureReported = true;
     m_portResetWait.start(kReopenRetryMs);
-    ui::ShowMessage(this, text);
+    ShowPortMessage(text);
   } else {
     m_portResetWait.start(kReopenRetryMs);
   }
+}
+
+void CMainDlg::ShowPortMessage(const QString& text) {
+  // One port message at a time: losses while an earlier one is still
+  // unanswered add no further boxes on top of it.
+  if (m_portMessageOpen) return;
+  m_portMessageOpen = true;
+  ui::ShowMessage(this, text);
+  m_portMessageOpen = false;
 }
 
 void CMainDlg::SendFrame(const protocol::RtuFrame& frame) {

@@ -97,6 +97,7 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   void TickPrologue();
   bool RunOpeningSequence(int portNumber);
   void ShowPortState(bool open);
+  void ShowPortMessage(const QString& text);
   void OpenSensorWindow(SensorWindow which);
   void EndWithOk();
 
@@ -129,6 +130,9 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   QTimer m_portResetWait;    // the 900 ms pause inside a port reset
   bool m_portResetRunning = false;
   bool m_portFailureReported = false;
+  bool m_portMessageOpen = false;
+  int m_openedPort = 0;        // the port number last opened, and what it was bound to then
+  QString m_openedBinding;
 
   bool m_dragging = false;
   bool m_moveMode = false;
