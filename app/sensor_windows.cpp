@@ -1,37 +1,24 @@
 #include "app/sensor_windows.h"
 
-#include <QDialog>
-#include <QKeyEvent>
-#include <QLabel>
 #include <QUrl>
-#include <QVBoxLayout>
 
-namespace {
+#include "dialogs/factory_info_dialog.h"
+#include "dialogs/sensor_config_dialog.h"
+#include "dialogs/sensor_signal_dialog.h"
 
-// Stands in for a sensor window until the real one is built: it hands the
-// main window back like the real ones do.
-void RunPlaceholder(protocol::AppState& state, QWidget* parent, const QString& title) {
-  QDialog dialog(parent);
-  dialog.setWindowTitle(title);
-  auto* layout = new QVBoxLayout(&dialog);
-  layout->addWidget(new QLabel(title, &dialog));
-  QObject::connect(&dialog, &QDialog::finished, [&state] {
-    state.childDialogState = protocol::kChildDialogEnded;
-  });
+void RunSensorConfigWindow(protocol::AppState& state, QWidget* parent) {
+  CSensorConfigDlg dialog(state, parent);
   dialog.exec();
 }
 
-}  // namespace
-
-void RunSensorConfigWindow(protocol::AppState& state, QWidget* parent) {
-  RunPlaceholder(state, parent, QStringLiteral("传感器标定"));
-}
-
 void RunFactoryInfoWindow(protocol::AppState& state, QWidget* parent,
-                          const std::function<bool(const QUrl&)>&) {
-  RunPlaceholder(state, parent, QStringLiteral("传感器出厂信息"));
+                          const std::function<bool(const QUrl&)>& openUrl) {
+  CFactoryInfoDlg dialog(state, parent);
+  if (openUrl) dialog.SetUrlOpener(openUrl);
+  dialog.exec();
 }
 
 void RunSensorSignalWindow(protocol::AppState& state, QWidget* parent) {
-  RunPlaceholder(state, parent, QStringLiteral("传感器信号"));
+  CSensorSignalDlg dialog(state, parent);
+  dialog.exec();
 }

@@ -39,7 +39,9 @@ CFactoryInfoDlg::CFactoryInfoDlg(protocol::AppState& state, QWidget* parent)
   for (int id : kColouredButtons) dialogs::ColourImageButton(Button(id));
   CImageButton* logo = Button(1033);
   logo->m_useDisabledImage = false;
-  logo->LoadBitmaps(kLogoBitmap, Rgb(0, 255, 0), kLogoBitmap, Rgb(0, 0, 0));
+  // The logo's background is its pure-green key colour in both slots, so the
+  // button face shows through around the mark instead of a green block.
+  logo->LoadBitmaps(kLogoBitmap, Rgb(0, 255, 0), kLogoBitmap, Rgb(0, 255, 0));
 
   m_font = ui::CellFont(QStringLiteral("Arial"), 44, 22, 100);
   for (int id : kValueBoxes) Box(id)->setFont(m_font);

@@ -1,0 +1,237 @@
+// Every change of the three sensor windows, end to end: real windows driven
+// through their widgets, the simulated sensor on a pseudo-terminal, and the
+// frames the sensor received checked byte for byte.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "app/main_dialog.h"
+#include "app/sensor_tool_app.h"
+#include "dialogs/dialog_support.h"
+#include "gui_helpers.h"
+#include "protocol/registers.h"
+#include "serial/port_naming.h"
+#include "sim_process.h"
+
+namespace {
+
+constexpr int kTimeoutMs = 20000;
+
+QString PortLink(int number) { return QDir(PortDirectory()).filePath(QStringLiteral("COM%1").arg(number)); }
+QLineEdit* Box(QWidget* window, int id) { return ui::Control<QLineEdit>(window, id); }
+QPushButton* Button(QWidget* window, int id) { return ui::Control<QPushButton>(window, id); }
+
+// Presses `buttonId` of `window`, which opens an entry window; types `text`
+// there and presses OK.
+void EnterValue(QWidget* window, int buttonId, const QString& text) {
+  WhenModalShows(
+      [text](QWidget* entry) {
+        QLineEdit* box = Box(entry, 1029);
+        box->selectAll();
+        QTest::keyClicks(box, text);
+        QTest::mouseClick(Button(entry, 1), Qt::LeftButton);
+      },
+      window);
+  QTest::mouseClick(Button(window, buttonId), Qt::LeftButton);
+}
+
+// Presses `buttonId`, then OK in each prompt that follows (`prompts` of them).
+void ConfirmPrompts(QWidget* window, int buttonId, int prompts) {
+  auto confirmNext = std::make_shared<std::function<void(int)>>();
+  *confirmNext = [window, confirmNext](int left) {
+    if (left == 0) return;
+    WhenModalShows(
+        [confirmNext, left](QWidget* prompt) {
+          if (left > 1) (*confirmNext)(left - 1);  // the next prompt opens from this OK
+          QTest::mouseClick(Button(prompt, 1), Qt::LeftButton);
+        },
+        window);
+  };
+  (*confirmNext)(prompts);
+  QTest::mouseClick(Button(window, buttonId), Qt::LeftButton);
+}
+
+QString Frame(const protocol::RtuFrame& frame) { return HexText(frame); }
+
+}  // namespace
+
+class SensorWindowsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void everyChangeReachesTheSensorAndShows();
+};
+
+void SensorWindowsTest::everyChangeReachesTheSensorAndShows() {
+  SimProcess sim;
+  QVERIFY2(sim.Start(PortLink(1), {"--address", "1", "--steady", "--unit", "1", "--filter", "20"}),
+           qPrintable(sim.Error()));
+  protocol::AppState state;
+  CMainDlg window(state);
+  window.show();
+  MessageBoxAnswerer answers;
+  QTest::mouseClick(Button(&window, 1002), Qt::LeftButton);
+  QTest::mouseClick(Button(&window, 1026), Qt::LeftButton);
+  QTRY_VERIFY_WITH_TIMEOUT(state.link.sensorConnected, kTimeoutMs);
+
+  // Waits until the sensor received `frame`, echoed it, and the tool said so.
+  auto roundTrip = [&](const protocol::RtuFrame& frame) {
+    const QString expected = Frame(frame);
+    QTRY_VERIFY_WITH_TIMEOUT(sim.ReceivedFrames().contains(expected), kTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(sim.SentFrames().contains(Frame(protocol::BuildWriteEcho(
+                                 frame[0], frame[3], frame[5]))),
+                             kTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(answers.texts.count(QStringLiteral("操作成功")), 1, kTimeoutMs);
+    answers.texts.clear();
+    QVERIFY(state.link.pendingWriteReg == 0);
+  };
+  auto writesReceived = [&] {
+    int n = 0;
+    for (const QString& f : sim.ReceivedFrames())
+      if (f.mid(3, 2) == QStringLiteral("10")) ++n;
+    return n;
+  };
+
+  // ---- configuration window ----
+  bool configDone = false;
+  QString zeroBefore, zeroAfter, airAfter;
+  WhenModalShows([&](QWidget* config) {
+    // A failed check must not leave the window open and the test waiting.
+    const auto closeOnFailure = qScopeGuard([&] {
+      if (!configDone) QMetaObject::invokeMethod(config, "reject", Qt::QueuedConnection);
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(Box(config, 1030)->text(), QStringLiteral("20"), kTimeoutMs);
+
+    EnterValue(config, 1027, QStringLiteral("10"));
+    roundTrip(protocol::WriteFilter(1, 10));
+    QTRY_COMPARE_WITH_TIMEOUT(Box(config, 1030)->text(), QStringLiteral("10"), kTimeoutMs);
+
+    EnterValue(config, 1028, QStringLiteral("95.5"));
+    roundTrip(protocol::WritePressure(1, 95.5f));
+    QTRY_COMPARE_WITH_TIMEOUT(Box(config, 1031)->text(), QStringLiteral("95.5"), kTimeoutMs);
+
+    QCOMPARE(Box(config, 1029)->text(), QStringLiteral("mg/L"));
+    QTest::mouseClick(Button(config, 1026), Qt::LeftButton);
+    roundTrip(protocol::WriteUnit(1, 0));
+    QTRY_COMPARE_WITH_TIMEOUT(Box(config, 1029)->text(), QStringLiteral("%"), kTimeoutMs);
+
+    zeroBefore = Box(config, 1032)->text();
+    ConfirmPrompts(config, 1044, 2);
+    roundTrip(protocol::StartZeroCal(1));
+    QTRY_VERIFY_WITH_TIMEOUT(Box(config, 1032)->text() != zeroBefore, kTimeoutMs);
+    zeroAfter = Box(config, 1032)->text();
+
+    const QString airBefore = Box(config, 1033)->text();
+    ConfirmPrompts(config, 1047, 2);
+    roundTrip(protocol::StartAirCal(1));
+    QTRY_VERIFY_WITH_TIMEOUT(Box(config, 1033)->text() != airBefore, kTimeoutMs);
+    airAfter = Box(config, 1033)->text();
+
+    ConfirmPrompts(config, 1048, 1);
+    roundTrip(protocol::RestoreFactoryCal(1));
+    QTRY_COMPARE_WITH_TIMEOUT(Box(config, 1032)->text(), zeroBefore, kTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(Box(config, 1033)->text(), airBefore, kTimeoutMs);
+
+    EnterValue(config, 1043, QStringLiteral("60"));
+    roundTrip(protocol::WriteZeroCalValue(1, 60.0f));
+    QTRY_COMPARE_WITH_TIMEOUT(Box(config, 1032)->text(), QStringLiteral("60"), kTimeoutMs);
+
+    EnterValue(config, 1045, QStringLiteral("28.125"));
+    roundTrip(protocol::WriteAirCalValue(1, 28.125f));
+    QTRY_COMPARE_WITH_TIMEOUT(Box(config, 1033)->text(), QStringLiteral("28.125"), kTimeoutMs);
+
+    // A refused entry sends nothing.
+    const int writes = writesReceived();
+    WhenModalShows([](QWidget* entry) {
+      QLineEdit* box = Box(entry, 1029);
+      box->selectAll();
+      QTest::keyClicks(box, QStringLiteral("100"));
+      QTest::mouseClick(Button(entry, 1), Qt::LeftButton);  // refused: the entry stays open
+      QTRY_VERIFY(entry->isVisible());
+      QTest::mouseClick(Button(entry, 2), Qt::LeftButton);
+    }, config);
+    QTest::mouseClick(Button(config, 1027), Qt::LeftButton);
+    QTRY_COMPARE(answers.texts, QStringList{QStringLiteral("只能输入1到99之间的数值。")});
+    answers.texts.clear();
+    QTest::qWait(2000);
+    QCOMPARE(writesReceived(), writes);
+
+    // The address change drops the connection once the sensor confirmed it.
+    EnterValue(config, 1042, QStringLiteral("7"));
+    QVERIFY(!state.link.sensorConnected);
+    roundTrip(protocol::WriteDeviceAddress(1, 7));
+    QTest::keyClick(config, Qt::Key_Escape);
+    configDone = true;
+  });
+  QTest::mouseClick(Button(&window, 1036), Qt::LeftButton);
+  QVERIFY(configDone);
+  QTRY_VERIFY(window.isVisible());
+  QCOMPARE(Box(&window, 1018)->text(), QStringLiteral("未连接"));
+  QCOMPARE(Box(&window, 1031)->text(), QStringLiteral("无连接"));
+  QVERIFY(!state.link.sensorConnected);
+
+  // A new search finds the sensor at its new address.
+  QTest::mouseClick(Button(&window, 1026), Qt::LeftButton);
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1031)->text(), QStringLiteral("通信中"), kTimeoutMs);
+  QCOMPARE(state.link.currentAddress, 7);
+  QCOMPARE(Box(&window, 1044)->text(), QStringLiteral("7"));
+
+  // ---- factory information window ----
+  bool factoryDone = false;
+  WhenModalShows([&](QWidget* factory) {
+    // A failed check must not leave the window open and the test waiting.
+    const auto closeOnFailure = qScopeGuard([&] {
+      if (!factoryDone) QMetaObject::invokeMethod(factory, "reject", Qt::QueuedConnection);
+    });
+    EnterValue(factory, 1026, QStringLiteral("12345678"));
+    roundTrip(protocol::WriteSerialNumber(7, 12345678u));
+    QTRY_COMPARE_WITH_TIMEOUT(Box(factory, 1030)->text(), QStringLiteral("12345678"), kTimeoutMs);
+
+    EnterValue(factory, 1027, QStringLiteral("61.5"));
+    roundTrip(protocol::WriteFactoryZeroCal(7, 61.5f));
+    QTRY_COMPARE_WITH_TIMEOUT(Box(factory, 1031)->text(), QStringLiteral("61.5"), kTimeoutMs);
+
+    EnterValue(factory, 1028, QStringLiteral("28.25"));
+    roundTrip(protocol::WriteFactoryAirCal(7, 28.25f));
+    QTRY_COMPARE_WITH_TIMEOUT(Box(factory, 1032)->text(), QStringLiteral("28.25"), kTimeoutMs);
+    QTest::mouseClick(Button(factory, 58112), Qt::LeftButton);
+    factoryDone = true;
+  });
+  QTest::mouseClick(Button(&window, 1037), Qt::LeftButton);
+  QVERIFY(factoryDone);
+  QTRY_VERIFY(window.isVisible());
+
+  // ---- signal window: read-only, shows the sensor's optics ----
+  bool signalDone = false;
+  WhenModalShows([&](QWidget* signal) {
+    // A failed check must not leave the window open and the test waiting.
+    const auto closeOnFailure = qScopeGuard([&] {
+      if (!signalDone) QMetaObject::invokeMethod(signal, "reject", Qt::QueuedConnection);
+    });
+    QVERIFY(!Box(signal, 1029)->text().isEmpty());
+    QVERIFY(Box(signal, 1032)->text().toUInt() > 0);
+    QTest::keyClick(signal, Qt::Key_Escape);
+    signalDone = true;
+  });
+  const int writes = writesReceived();
+  QTest::mouseClick(Button(&window, 1038), Qt::LeftButton);
+  QVERIFY(signalDone);
+  QTRY_VERIFY(window.isVisible());
+  QCOMPARE(writesReceived(), writes);
+  QVERIFY(answers.texts.isEmpty());
+}
+
+int main(int argc, char* argv[]) {
+  static QTemporaryDir runtimeDir;
+  qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+  QApplication app(argc, argv);
+  CSensorToolApp::ApplyDialogLook(app);
+  SensorWindowsTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "sensor_windows_test.moc"
