@@ -170,6 +170,10 @@ void SensorWindowsTest::everyChangeReachesTheSensorAndShows() {
   QTest::mouseClick(Button(&window, 1036), Qt::LeftButton);
   QVERIFY(configDone);
   QTRY_VERIFY(window.isVisible());
+  // Back in the main window the return check rests; the write timer goes on.
+  QVERIFY(!window.findChild<QTimer*>(QStringLiteral("returnTimer"))->isActive());
+  QVERIFY(window.findChild<QTimer*>(QStringLiteral("writeTimer"))->isActive());
+  QCOMPARE(state.childDialogState, 0);
   QCOMPARE(Box(&window, 1018)->text(), QStringLiteral("未连接"));
   QCOMPARE(Box(&window, 1031)->text(), QStringLiteral("无连接"));
   QVERIFY(!state.link.sensorConnected);
