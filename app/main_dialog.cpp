@@ -13,7 +13,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QUrl>
-#include <QWindow>
 #include <algorithm>
 
 #include "app/about_dialog.h"
@@ -81,6 +80,7 @@ CMainDlg::CMainDlg(protocol::AppState& state, QWidget* parent)
 
   SetUpControls();
   SetUpWindowMenu();
+  ui::MoveByBackground(this);
   // Trend, line traffic and recording: entries of the window menu, fed by this window's signals.
   new views::ViewsHub(this, m_state, m_windowMenu,
                       {[this] { return ClockMs(); }, [this] { return PortResetRunning(); }});
@@ -545,25 +545,14 @@ void CMainDlg::mousePressEvent(QMouseEvent* event) {
     releaseMouse();
     return;
   }
-  if (event->button() == Qt::LeftButton) {
-    // A frameless window is moved by dragging its background.
-    if (windowHandle() && windowHandle()->startSystemMove()) return;
-    m_dragging = true;
-    m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
-    return;
-  }
   QDialog::mousePressEvent(event);
 }
 
 void CMainDlg::mouseMoveEvent(QMouseEvent* event) {
-  if (m_dragging || m_moveMode) {
+  if (m_moveMode) {
     move(event->globalPosition().toPoint() - m_dragOffset);
     return;
   }
   QDialog::mouseMoveEvent(event);
 }
 
-void CMainDlg::mouseReleaseEvent(QMouseEvent* event) {
-  m_dragging = false;
-  QDialog::mouseReleaseEvent(event);
-}

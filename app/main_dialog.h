@@ -71,7 +71,6 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   void contextMenuEvent(QContextMenuEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private slots:
   void OnOpenPort();
@@ -134,7 +133,6 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   int m_openedPort = 0;        // the port number last opened, and what it was bound to then
   QString m_openedBinding;
 
-  bool m_dragging = false;
   bool m_moveMode = false;
   QPoint m_dragOffset;
 };

@@ -6,7 +6,9 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QVariant>
+#include <QMouseEvent>
 #include <QWidget>
+#include <QWindow>
 
 namespace ui {
 
@@ -88,6 +90,48 @@ void ShowMessage(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
   QMessageBox box(icon, ApplicationName(), text, QMessageBox::Ok, parent);
   box.exec();
 }
+
+namespace {
+
+class BackgroundDrag : public QObject {
+ public:
+  explicit BackgroundDrag(QWidget* window) : QObject(window), m_window(window) {}
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched != m_window || QWidget::mouseGrabber() == m_window) return false;
+    switch (event->type()) {
+      case QEvent::MouseButtonPress: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton) return false;
+        // The window manager moves the window where it can; else follow the mouse.
+        if (m_window->windowHandle() && m_window->windowHandle()->startSystemMove()) return true;
+        m_dragging = true;
+        m_offset = mouse->globalPosition().toPoint() - m_window->frameGeometry().topLeft();
+        return true;
+      }
+      case QEvent::MouseMove: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!m_dragging || !(mouse->buttons() & Qt::LeftButton)) return false;
+        m_window->move(mouse->globalPosition().toPoint() - m_offset);
+        return true;
+      }
+      case QEvent::MouseButtonRelease:
+        m_dragging = false;
+        return false;
+      default:
+        return false;
+    }
+  }
+
+ private:
+  QWidget* m_window;
+  bool m_dragging = false;
+  QPoint m_offset;
+};
+
+}  // namespace
+
+void MoveByBackground(QWidget* window) { window->installEventFilter(new BackgroundDrag(window)); }
 
 void SetBoxText(QLineEdit* box, const QString& text) {
   if (box && box->text() != text) box->setText(text);

@@ -50,6 +50,11 @@ void SetControlColours(QWidget* control, QColor text, QColor background);
 void ShowMessage(QWidget* parent, const QString& text,
                  QMessageBox::Icon icon = QMessageBox::Warning);
 
+// Lets the operator move a window without a caption bar by dragging its
+// background with the left button. While the window itself has grabbed the
+// mouse (a keyboard-started move), its own handlers get the events.
+void MoveByBackground(QWidget* window);
+
 // Writes a box only when its text changes, so a caret or selection is not
 // disturbed by the periodic refresh.
 void SetBoxText(QLineEdit* box, const QString& text);

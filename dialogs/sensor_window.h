@@ -33,14 +33,9 @@ class CSensorWindow : public QDialog {
   // One tick of the refresh timer.
   virtual void Refresh() = 0;
 
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
 
   protocol::AppState& m_state;
 
  private:
   QTimer m_refreshTimer;
-  bool m_dragging = false;
-  QPoint m_dragOffset;
 };

@@ -84,6 +84,13 @@ void MainWindowTest::initialDisplayAndWindowCommands() {
     QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(QString::number(id)));
   }
 
+  // Without a caption bar the window moves by dragging its background.
+  const QPoint before = window.pos();
+  QTest::mousePress(&window, Qt::LeftButton, {}, QPoint(6, 6));
+  QTest::mouseMove(&window, QPoint(46, 26));
+  QTest::mouseRelease(&window, Qt::LeftButton, {}, QPoint(46, 26));
+  QTRY_COMPARE(window.pos(), before + QPoint(40, 20));
+
   // The window menu ends with the About entry after a separator.
   const QList<QAction*> actions = window.WindowMenu()->actions();
   QVERIFY(actions.size() >= 2);
