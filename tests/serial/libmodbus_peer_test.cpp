@@ -16,6 +16,7 @@
 #include "protocol/receive_path.h"
 #include "protocol/registers.h"
 #include "protocol/texts.h"
+#include "libmodbus_slave.h"
 #include "pty_helpers.h"
 #include "recording_window.h"
 #include "serial/comm.h"
@@ -118,48 +119,6 @@ TEST(LibmodbusMaster, PutsExactlyOurBuildersFramesOnTheLine) {
   // implementations cannot hide.
   EXPECT_EQ(seen[0], (Bytes{0x05, 0x03, 0x00, 0x00, 0x00, 0x24, 0x44, 0x55}));
 }
-
-// A libmodbus slave serving `block` at `address` on `path` until stopped.
-class LibmodbusSlave {
- public:
-  LibmodbusSlave(const std::string& path, int address, const protocol::RegisterBlock& block)
-      : map_(modbus_mapping_new(0, 0, protocol::kRegisterCount, 0)) {
-    std::memcpy(map_->tab_registers, block.regs.data(), sizeof(std::uint16_t) * protocol::kRegisterCount);
-    ctx_ = modbus_new_rtu(path.c_str(), 9600, 'N', 8, 1);
-    modbus_set_slave(ctx_, address);
-    connected_ = modbus_connect(ctx_) == 0;
-    modbus_set_indication_timeout(ctx_, 0, 100000);
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~LibmodbusSlave() {
-    Stop();
-    modbus_mapping_free(map_);
-    modbus_close(ctx_);
-    modbus_free(ctx_);
-  }
-  bool connected() const { return connected_; }
-  void Stop() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-  }
-  // Only after Stop().
-  std::uint16_t Register(int i) const { return map_->tab_registers[i]; }
-
- private:
-  void Run() {
-    std::uint8_t request[MODBUS_RTU_MAX_ADU_LENGTH];
-    while (!stop_ && connected_) {
-      const int rc = modbus_receive(ctx_, request);
-      if (rc > 0) modbus_reply(ctx_, request, rc, map_);
-    }
-  }
-
-  modbus_mapping_t* map_;
-  modbus_t* ctx_ = nullptr;
-  bool connected_ = false;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
 
 TEST(LibmodbusSlave, CMSCommAndTheReceivePathDecodeEveryField) {
   protocol::RegisterBlock block;
