@@ -39,19 +39,20 @@ void EnterValue(QWidget* window, int buttonId, const QString& text) {
   QTest::mouseClick(Button(window, buttonId), Qt::LeftButton);
 }
 
+// Presses OK in each of the next `left` prompts, each opened by the OK before.
+void ConfirmNextPrompts(QWidget* window, int left) {
+  if (left == 0) return;
+  WhenModalShows(
+      [window, left](QWidget* prompt) {
+        ConfirmNextPrompts(window, left - 1);
+        QTest::mouseClick(Button(prompt, 1), Qt::LeftButton);
+      },
+      window);
+}
+
 // Presses `buttonId`, then OK in each prompt that follows (`prompts` of them).
 void ConfirmPrompts(QWidget* window, int buttonId, int prompts) {
-  auto confirmNext = std::make_shared<std::function<void(int)>>();
-  *confirmNext = [window, confirmNext](int left) {
-    if (left == 0) return;
-    WhenModalShows(
-        [confirmNext, left](QWidget* prompt) {
-          if (left > 1) (*confirmNext)(left - 1);  // the next prompt opens from this OK
-          QTest::mouseClick(Button(prompt, 1), Qt::LeftButton);
-        },
-        window);
-  };
-  (*confirmNext)(prompts);
+  ConfirmNextPrompts(window, prompts);
   QTest::mouseClick(Button(window, buttonId), Qt::LeftButton);
 }
 
