@@ -52,3 +52,32 @@ class LibmodbusSlave {
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };
+
+// A register block with a value of every kind in every field (a status of 1,
+// a unit of 0x0100, a serial number above 2^31), for decoding tests.
+inline protocol::RegisterBlock KnownRegisterBlock() {
+  protocol::RegisterBlock block;
+  block.SetFloat(protocol::DoValue, 7.89f);
+  block.SetFloat(protocol::Temperature, -3.456f);
+  block.SetFloat(protocol::PhaseDiff, 31.25f);
+  block.SetFloat(protocol::RedPhase, 45.5f);
+  block.SetFloat(protocol::GreenPhase, 14.25f);
+  block.regs[protocol::RedAmplitude] = 1234;
+  block.regs[protocol::RedGain] = 4;
+  block.regs[protocol::GreenAmplitude] = 987;
+  block.regs[protocol::GreenGain] = 2;
+  block.SetFloat(protocol::SoftwareVersion, 1.23f);
+  block.regs[protocol::DeviceType] = 2;
+  block.regs[protocol::Status] = 1;
+  block.regs[protocol::Unit] = 0x0100;
+  block.regs[protocol::Filter] = 17;
+  block.SetFloat(protocol::Pressure, 99.8f);
+  block.SetFloat(protocol::ZeroCalValue, 61.5f);
+  block.SetFloat(protocol::AirCalValue, 1234.5678f);
+  block.SetFloat(protocol::FactoryZeroCal, 62.0f);
+  block.SetFloat(protocol::FactoryAirCal, 12.34567f);
+  block.SetU32(protocol::SerialNumber, 3000000000u);
+  block.regs[protocol::DeviceAddress] = 9;
+  block.regs[protocol::Command] = 3;
+  return block;
+}
