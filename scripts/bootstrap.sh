@@ -18,8 +18,8 @@ fuzz_dir="${SENSORTOOL_FUZZ_BUILD_DIR:-$build_dir-fuzz}"
 fuzz_seconds="${SENSORTOOL_FUZZ_SECONDS:-20}"
 
 packages=(
-  cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-serialport-dev qt6-translations-l10n qt6-charts-dev
+  cmake ninja-build g++ pkg-config ccache
+  qt6-base-dev qt6-serialport-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk fonts-liberation
   libmodbus-dev mbpoll python3-pymodbus
