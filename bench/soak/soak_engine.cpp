@@ -695,7 +695,8 @@ std::vector<std::string> Failures(const SoakConfig& config, const SoakResult& r,
   need(r.longestRecoveryMs <= recoveryLimitMs,
        "a fault took " + std::to_string(r.longestRecoveryMs) + " ms to the next good value (limit " +
            std::to_string(recoveryLimitMs) + ")");
-  need(r.longestStallMs < 100, "the event loop stalled " + std::to_string(r.longestStallMs) + " ms");
+  need(r.longestStallMs < config.stallLimitMs, "the event loop stalled " + std::to_string(r.longestStallMs) +
+                                                    " ms (limit " + std::to_string(config.stallLimitMs) + ")");
   // The run must have met every kind of fault, or it proves nothing.
   need(r.checkErrorsShown > 0, "no check error was met");
   need(r.unknownDeviceShown > 0, "no reply of another device type was met");
