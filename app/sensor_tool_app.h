@@ -2,6 +2,7 @@
 #include <QTranslator>
 #include <memory>
 
+#include "app/language.h"
 #include "protocol/app_state.h"
 
 class QApplication;
@@ -19,6 +20,10 @@ class CSensorToolApp {
 
   protocol::AppState& State() { return m_state; }
   CMainDlg* MainWindow() { return m_mainWindow.get(); }
+  // The interface language in force; switching retranslates the open windows
+  // and is remembered for the next start.
+  i18n::Language Language() const { return m_translators.Current(); }
+  void SwitchLanguage(i18n::Language language);
 
   // Dialog colours and style for the whole program.
   static void ApplyDialogLook(QApplication& app);
@@ -26,8 +31,10 @@ class CSensorToolApp {
   static bool LoadChineseTranslations(QApplication& app, QTranslator& translator);
 
  private:
+  void AddLanguageMenu();
+
   QApplication& m_app;
-  QTranslator m_translator;
+  i18n::Translators m_translators;
   protocol::AppState m_state;
   std::unique_ptr<CMainDlg> m_mainWindow;
 };
