@@ -112,6 +112,7 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
   Options& o = out.options;
   std::vector<std::string> positional;
   bool help = false;
+  bool version = false;
 
   auto fail = [&](const std::string& message) {
     out.kind = ParseOutcome::Error;
@@ -159,6 +160,8 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
     std::string text;
     if (name == "--help" || name == "-h") {
       help = true;
+    } else if (name == "--version" && takesNoValue()) {
+      version = true;
     } else if (name == "--port") {
       if (!value(&text)) return fail("--port needs a port name (COM1..COM15) or a device path");
       const std::optional<PortChoice> port = ParsePort(text);
@@ -202,6 +205,10 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
         if (positional[1] == c.name) out.helpFor = c.command;
       if (out.helpFor == Command::None) return fail("no help for '" + positional[1] + "': not a command");
     }
+    return out;
+  }
+  if (version) {
+    out.kind = ParseOutcome::Version;
     return out;
   }
   if (help) {
@@ -272,7 +279,8 @@ std::string HelpText(Command command) {
       "  --address N     talk to the sensor at bus address N (1..254) without searching\n"
       "  --timeout S     seconds to wait for a reply or an echo (default 10; the search\n"
       "                  otherwise ends after the walk passes address 254)\n"
-      "  -h, --help      show the help of the command\n";
+      "  -h, --help      show the help of the command\n"
+      "  --version       show the program's version\n";
   const std::string status =
       "Exit status: 0 success, 1 the port, the sensor or the write failed,\n"
       "2 bad arguments or a value the entry rules refuse.\n";

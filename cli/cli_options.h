@@ -45,7 +45,7 @@ struct Options {
 };
 
 struct ParseOutcome {
-  enum Kind { Run, Help, Error } kind = Error;
+  enum Kind { Run, Help, Version, Error } kind = Error;
   Options options;
   Command helpFor = Command::None;  // Help: the command whose help was asked for
   std::string message;              // Error: what is wrong
