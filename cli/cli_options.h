@@ -45,7 +45,7 @@ struct Options {
 };
 
 struct ParseOutcome {
-  enum Kind { Run, Help, Error } kind = Error;
+  enum Kind { Run, Help, Version, Error } kind = Error;
   Options options;
   Command helpFor = Command::None;  // Help: the command whose help was asked for
   std::string message;              // Error: what is wrong
@@ -63,6 +63,10 @@ std::string HelpText(Command command);
 // The name the command line uses for a field or a command.
 const char* FieldName(SetField field);
 const char* CommandName(Command command);
+
+// The answer to a calibration prompt: only y, yes (any case) or 是, with
+// blanks around, go on; "yellow", "nein" or an empty line do not.
+bool IsConfirmation(const std::string& answer);
 
 // ---- set VALUE: the entry windows' rules ----
 

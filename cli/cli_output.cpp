@@ -1,48 +1,55 @@
 #include "cli/cli_output.h"
 
+#include <QJsonDocument>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <vector>
+
+#include "records/reading_record.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace cli {
 
 namespace {
 
-enum class Kind { Number, Text };
-
-// One printed field: JSON/CSV key, label of the window that shows it, shown
+// One printed field: its machine key, label of the window that shows it, shown
 // text, unit label.
 struct Field {
   const char* key;
   const char* label;
   std::string shown;
   const char* unit;
-  Kind kind;
 };
 
 std::vector<Field> Fields(std::uint8_t replyAddress, const protocol::SensorReading& r) {
   const protocol::ShownReading s = protocol::ShowReading(r);
   return {
-      {"address", "应答地址", protocol::FormatUnsigned(replyAddress), "", Kind::Number},
-      {"do_value", "溶解氧值", s.doValue, protocol::UnitText(r.unit), Kind::Number},
-      {"unit", "单位", s.unit, "", Kind::Text},
-      {"temperature", "温度", s.temperature, "℃", Kind::Number},
-      {"status", "状态", s.status, "", Kind::Text},
-      {"phase_diff", "相位差值", s.phaseDiff, "deg", Kind::Number},
-      {"red_phase", "红光相位", s.redPhase, "deg", Kind::Number},
-      {"green_phase", "绿光相位", s.greenPhase, "deg", Kind::Number},
-      {"red_amplitude", "红光幅值", s.redAmplitude, "mV", Kind::Number},
-      {"red_gain", "红光增益", s.redGain, "", Kind::Number},
-      {"green_amplitude", "绿光幅值", s.greenAmplitude, "mV", Kind::Number},
-      {"green_gain", "绿光增益", s.greenGain, "", Kind::Number},
-      {"filter", "滤波", s.filter, "", Kind::Number},
-      {"pressure", "大气压强", s.pressure, "", Kind::Number},
-      {"zero_cal_value", "零点标定", s.zeroCalValue, "", Kind::Number},
-      {"air_cal_value", "空气标定", s.airCalValue, "", Kind::Number},
-      {"device_address", "设备地址", s.deviceAddress, "", Kind::Number},
-      {"software_version", "传感器软件版本", s.softwareVersion, "", Kind::Number},
-      {"serial_number", "传感器序列号", s.serialNumber, "", Kind::Number},
-      {"factory_zero_cal", "厂家零点标定", s.factoryZeroCal, "", Kind::Number},
-      {"factory_air_cal", "厂家空气标定", s.factoryAirCal, "", Kind::Number},
+      {"address", "应答地址", protocol::FormatUnsigned(replyAddress), ""},
+      {"do_value", "溶解氧值", s.doValue, protocol::UnitText(r.unit)},
+      {"unit", "单位", s.unit, ""},
+      {"temperature", "温度", s.temperature, "℃"},
+      {"status", "状态", s.status, ""},
+      {"phase_diff", "相位差值", s.phaseDiff, "deg"},
+      {"red_phase", "红光相位", s.redPhase, "deg"},
+      {"green_phase", "绿光相位", s.greenPhase, "deg"},
+      {"red_amplitude", "红光幅值", s.redAmplitude, "mV"},
+      {"red_gain", "红光增益", s.redGain, ""},
+      {"green_amplitude", "绿光幅值", s.greenAmplitude, "mV"},
+      {"green_gain", "绿光增益", s.greenGain, ""},
+      {"filter", "滤波", s.filter, ""},
+      {"pressure", "大气压强", s.pressure, ""},
+      {"zero_cal_value", "零点标定", s.zeroCalValue, ""},
+      {"air_cal_value", "空气标定", s.airCalValue, ""},
+      {"device_address", "设备地址", s.deviceAddress, ""},
+      {"software_version", "传感器软件版本", s.softwareVersion, ""},
+      {"serial_number", "传感器序列号", s.serialNumber, ""},
+      {"factory_zero_cal", "厂家零点标定", s.factoryZeroCal, ""},
+      {"factory_air_cal", "厂家空气标定", s.factoryAirCal, ""},
   };
 }
 
@@ -56,34 +63,6 @@ std::size_t Columns(const std::string& text) {
     i += len;
   }
   return columns;
-}
-
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          static const char hex[] = "0123456789abcdef";
-          out += "\\u00";
-          out += hex[(c >> 4) & 0xF];
-          out += hex[c & 0xF];
-        } else {
-          out += c;
-        }
-    }
-  }
-  return out + "\"";
-}
-
-std::string CsvCell(const std::string& text) {
-  if (text.find_first_of(",\"\n") == std::string::npos) return text;
-  std::string out = "\"";
-  for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return out + "\"";
 }
 
 }  // namespace
@@ -104,14 +83,8 @@ std::string ReadingText(std::uint8_t replyAddress, const protocol::SensorReading
 }
 
 std::string ReadingJson(std::uint8_t replyAddress, const protocol::SensorReading& reading) {
-  std::string out = "{";
-  bool first = true;
-  for (const Field& f : Fields(replyAddress, reading)) {
-    if (!first) out += ", ";
-    first = false;
-    out += JsonString(f.key) + ": " + (f.kind == Kind::Number ? f.shown : JsonString(f.shown));
-  }
-  return out + "}\n";
+  return QJsonDocument(records::ReadingJson(replyAddress, reading)).toJson(QJsonDocument::Compact).toStdString() +
+         "\n";
 }
 
 std::string WatchLine(const std::string& time, std::uint8_t replyAddress, const protocol::SensorReading& r) {
@@ -120,25 +93,14 @@ std::string WatchLine(const std::string& time, std::uint8_t replyAddress, const 
          "  温度 " + s.temperature + " ℃  状态 " + s.status + "  相位差值 " + s.phaseDiff + " deg\n";
 }
 
-namespace {
-const char* const kCsvKeys[] = {"address",     "do_value",  "unit",          "temperature", "status",
-                                "phase_diff",  "red_phase", "green_phase",   "red_amplitude", "red_gain",
-                                "green_amplitude", "green_gain"};
-}  // namespace
+std::string CsvHeader() { return records::CsvHeader().toStdString(); }
 
-std::string CsvHeader() {
-  std::string out = "time";
-  for (const char* key : kCsvKeys) out += std::string(",") + key;
-  return out + "\n";
+std::string CsvRow(const QDateTime& when, std::uint8_t replyAddress, const protocol::SensorReading& reading) {
+  return records::CsvRow(when, replyAddress, reading).toStdString();
 }
 
-std::string CsvRow(const std::string& time, std::uint8_t replyAddress, const protocol::SensorReading& reading) {
-  const std::vector<Field> fields = Fields(replyAddress, reading);
-  std::string out = CsvCell(time);
-  for (const char* key : kCsvKeys)
-    for (const Field& f : fields)
-      if (std::string(f.key) == key) out += "," + CsvCell(f.shown);
-  return out + "\n";
+std::string CsvStaleRow(const QDateTime& when, std::uint8_t address) {
+  return records::CsvStaleRow(when, address).toStdString();
 }
 
 std::string SetFieldShown(SetField field, const protocol::SensorReading& reading) {
@@ -157,6 +119,38 @@ std::string SetFieldShown(SetField field, const protocol::SensorReading& reading
   for (const Field& f : Fields(0, reading))
     if (std::string(f.key) == key) return std::string(f.label) + " (" + f.key + ") = " + f.shown;
   return std::string();
+}
+
+WriteOutcome WriteAll(int fd, const std::string& text, std::string* reason) {
+#ifndef _WIN32
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n < 0 && errno == EPIPE) return WriteOutcome::ReaderGone;
+      if (reason) *reason = n < 0 ? std::strerror(errno) : "nothing was written";
+      return WriteOutcome::Failed;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return WriteOutcome::Written;
+#else
+  FILE* stream = fd == 2 ? stderr : stdout;
+  if (std::fwrite(text.data(), 1, text.size(), stream) == text.size() && std::fflush(stream) == 0)
+    return WriteOutcome::Written;
+  if (reason) *reason = std::strerror(errno);
+  return WriteOutcome::Failed;
+#endif
+}
+
+bool DescriptorOpen(int fd) {
+#ifndef _WIN32
+  return ::fcntl(fd, F_GETFD) != -1 || errno != EBADF;
+#else
+  (void)fd;
+  return true;
+#endif
 }
 
 }  // namespace cli

@@ -1,4 +1,5 @@
 #pragma once
+#include <QDateTime>
 #include <cstdint>
 #include <string>
 
@@ -14,13 +15,33 @@ namespace cli {
 // One field per line: label, shown value and unit.
 std::string ReadingText(std::uint8_t replyAddress, const protocol::SensorReading& reading);
 
-// One JSON object; numbers as JSON numbers, unit and status as strings.
+// One JSON object on one line: shown numbers as JSON numbers, unit and status
+// as text and register number, every float also as sent (null when the
+// sensor sent NaN or an infinity).
 std::string ReadingJson(std::uint8_t replyAddress, const protocol::SensorReading& reading);
 
 // watch: one line per reply.
 std::string WatchLine(const std::string& time, std::uint8_t replyAddress, const protocol::SensorReading& reading);
+// watch --csv: the column layout of the window's recording.
 std::string CsvHeader();
-std::string CsvRow(const std::string& time, std::uint8_t replyAddress, const protocol::SensorReading& reading);
+std::string CsvRow(const QDateTime& when, std::uint8_t replyAddress, const protocol::SensorReading& reading);
+std::string CsvStaleRow(const QDateTime& when, std::uint8_t address);
+
+// ---- standard output that tells when it fails ----
+
+enum class WriteOutcome {
+  Written,
+  ReaderGone,  // EPIPE: the reader of the pipe has ended (`watch | head -1`)
+  Failed,      // anything else: full disk, closed or bad descriptor, I/O error
+};
+
+// Writes all of `text` to file descriptor `fd` unbuffered, so a failure is
+// known at once; on Failed `reason` gets the system's reason.
+WriteOutcome WriteAll(int fd, const std::string& text, std::string* reason);
+
+// True when `fd` is an open descriptor. With standard output closed, the
+// next file the program opens would take its number and receive the output.
+bool DescriptorOpen(int fd);
 
 // The shown text of the field a `set` changed, e.g. "滤波 = 42".
 std::string SetFieldShown(SetField field, const protocol::SensorReading& reading);

@@ -374,7 +374,7 @@ bool CliSession::Confirm() {
   // A piped answer is not echoed: end the prompt's line ourselves.
   if (::isatty(0) != 1) Err("\n");
 #endif
-  return answered && (line[0] == 'y' || line[0] == 'Y');
+  return answered && IsConfirmation(line);
 }
 
 void CliSession::BeginWrite(protocol::EntryWrite write) {
@@ -392,6 +392,7 @@ void CliSession::OnWriteConfirmed() {
   writeTimer_.stop();
   deadline_.stop();
   Out(std::string(protocol::texts::kOperationSucceeded) + "\n");
+  if (phase_ == Phase::Done) return;
   if (options_.command != Command::Set) {
     Finish(kExitOk);
     return;
@@ -406,8 +407,8 @@ void CliSession::OnWriteConfirmed() {
 
 void CliSession::PrintWatchLine() {
   const protocol::SensorReading reading = protocol::DecodePollReply(state_.rxBuf.data());
-  const std::string time = Now();
-  Out(options_.csv ? CsvRow(time, state_.rxBuf[0], reading) : WatchLine(time, state_.rxBuf[0], reading));
+  Out(options_.csv ? CsvRow(QDateTime::currentDateTime(), state_.rxBuf[0], reading)
+                   : WatchLine(Now(), state_.rxBuf[0], reading));
   ++linesPrinted_;
   if (options_.count && linesPrinted_ >= *options_.count) Finish(kExitOk);
 }
@@ -428,8 +429,22 @@ void CliSession::Finish(int exitCode) {
 }
 
 void CliSession::Out(const std::string& text) {
-  std::fputs(text.c_str(), stdout);
-  std::fflush(stdout);
+  if (phase_ == Phase::Done) return;
+  // A result that did not reach its reader is a failure, never a success:
+  // a full disk says why, a reader that has gone (`watch | head -1`) ends
+  // the run quietly.
+  std::string reason;
+  switch (WriteAll(1, text, &reason)) {
+    case WriteOutcome::Written:
+      return;
+    case WriteOutcome::ReaderGone:
+      Finish(kExitFailed);
+      return;
+    case WriteOutcome::Failed:
+      Err("sensortool-cli: cannot write to standard output: " + reason + "\n");
+      Finish(kExitFailed);
+      return;
+  }
 }
 
 void CliSession::Err(const std::string& text) {

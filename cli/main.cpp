@@ -7,9 +7,33 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/cli_output.h"
 #include "cli/cli_session.h"
+#include "sensortool_version.h"
+
+namespace {
+
+// Help and version text: a reader that cannot get it is told so by the status.
+int PrintInfo(const std::string& text) {
+  std::string reason;
+  switch (cli::WriteAll(1, text, &reason)) {
+    case cli::WriteOutcome::Written: return cli::kExitOk;
+    case cli::WriteOutcome::ReaderGone: return cli::kExitFailed;
+    case cli::WriteOutcome::Failed: break;
+  }
+  std::fprintf(stderr, "sensortool-cli: cannot write to standard output: %s\n", reason.c_str());
+  return cli::kExitFailed;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  // Started with standard output closed (`read >&-`), the port or any other
+  // file opened later would take descriptor 1 and get the results.
+  if (!cli::DescriptorOpen(1)) {
+    std::fprintf(stderr, "sensortool-cli: standard output is closed; nothing to write the result to\n");
+    return cli::kExitFailed;
+  }
   const std::vector<std::string> args(argv + 1, argv + argc);
   const cli::ParseOutcome parsed = cli::ParseArguments(args);
   const std::string helpHint = parsed.options.command == cli::Command::None
@@ -17,8 +41,9 @@ int main(int argc, char** argv) {
                                    : std::string("sensortool-cli ") + cli::CommandName(parsed.options.command) + " --help";
   switch (parsed.kind) {
     case cli::ParseOutcome::Help:
-      std::fputs(cli::HelpText(parsed.helpFor).c_str(), stdout);
-      return cli::kExitOk;
+      return PrintInfo(cli::HelpText(parsed.helpFor));
+    case cli::ParseOutcome::Version:
+      return PrintInfo(std::string("sensortool-cli ") + SENSORTOOL_VERSION + "\n");
     case cli::ParseOutcome::Error:
       std::fprintf(stderr, "sensortool-cli: %s\nTry '%s'.\n", parsed.message.c_str(), helpHint.c_str());
       return cli::kExitUsage;

@@ -5,7 +5,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
+#include <QTimeZone>
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -57,6 +60,11 @@ TEST(CliArguments, CommandsOptionsAndOperandsInAnyOrder) {
   ASSERT_EQ(out.kind, ParseOutcome::Run) << out.message;
   EXPECT_EQ(out.options.field, SetField::Zero);
   EXPECT_EQ(out.options.value, "-0.5");
+  out = Parse({"--address=9", "set", "air", "-1e-50"});
+  ASSERT_EQ(out.kind, ParseOutcome::Run) << out.message;
+  EXPECT_EQ(out.options.value, "-1e-50");
+  EXPECT_EQ(ErrorOf({"read", "--address", "-5"}), "invalid address '-5': the bus address is 1..254");
+  EXPECT_EQ(Parse({"--version"}).kind, ParseOutcome::Version);
 
   out = Parse({"calibrate", "restore", "-y"});
   ASSERT_EQ(out.kind, ParseOutcome::Run) << out.message;
@@ -115,7 +123,8 @@ TEST(CliArguments, HelpForEveryCommand) {
 TEST(CliArguments, BadArgumentsAreRefusedWithAClearMessage) {
   EXPECT_EQ(ErrorOf({}), "no command given (search, read, set, calibrate or watch)");
   EXPECT_EQ(ErrorOf({"reed"}), "unknown command 'reed' (commands: search, read, set, calibrate, watch)");
-  EXPECT_EQ(ErrorOf({"read", "--jason"}), "unknown option '--jason'");
+  EXPECT_EQ(ErrorOf({"read", "--jason"}), "unknown option 'jason'");
+  EXPECT_EQ(ErrorOf({"read", "--json=yes"}), "unexpected value after '--json'");
   EXPECT_EQ(ErrorOf({"read", "--csv"}), "option '--csv' does not apply to 'read'");
   EXPECT_EQ(ErrorOf({"--json", "watch"}), "option '--json' does not apply to 'watch'");
   EXPECT_EQ(ErrorOf({"set", "filter", "5", "--yes"}), "option '--yes' does not apply to 'set'");
@@ -130,13 +139,22 @@ TEST(CliArguments, BadArgumentsAreRefusedWithAClearMessage) {
   EXPECT_EQ(ErrorOf({"help", "reed"}), "no help for 'reed': not a command");
   for (const char* address : {"0", "255", "5x", "", "-1"})
     EXPECT_EQ(ErrorOf({"read", "--address", address}).rfind("invalid address", 0), 0u) << address;
-  EXPECT_EQ(ErrorOf({"read", "--address"}), "--address needs a bus address, 1..254");
+  EXPECT_EQ(ErrorOf({"read", "--address"}), "missing value after '--address'");
   for (const char* timeout : {"0", "-1", "abc", "1e3", ""})
     EXPECT_EQ(ErrorOf({"read", "--timeout", timeout}).rfind("invalid timeout", 0), 0u) << timeout;
   for (const char* count : {"0", "x", "1.5"})
     EXPECT_EQ(ErrorOf({"watch", "--count", count}).rfind("invalid count", 0), 0u) << count;
-  EXPECT_EQ(ErrorOf({"read", "--port"}), "--port needs a port name (COM1..COM15) or a device path");
+  EXPECT_EQ(ErrorOf({"read", "--port"}), "missing value after '--port'");
   EXPECT_EQ(ErrorOf({"read", "--port", "COM16"}).rfind("invalid port 'COM16'", 0), 0u);
+}
+
+TEST(CliArguments, OnlyYesConfirmsACalibration) {
+  const std::pair<const char*, bool> answers[] = {
+      {"y\n", true},   {"Y", true},        {" yes \r\n", true}, {"YES\n", true}, {"是\n", true},
+      {"yellow\n", false}, {"yes please", false}, {"n\n", false},    {"\n", false},   {"", false},
+      {"ja", false},    {"是的", false},
+  };
+  for (const auto& [answer, yes] : answers) EXPECT_EQ(cli::IsConfirmation(answer), yes) << '"' << answer << '"';
 }
 
 TEST(CliArguments, PortNamesAndDevicePaths) {
@@ -242,6 +260,9 @@ TEST(CliSetValue, SameParseAndRangeMessagesAsTheEntryWindows) {
       {SetField::FactoryAir, "20000", nullptr},
       {SetField::FactoryAir, ".0", "请键入一个数。"},
       {SetField::Zero, "abc", "请键入一个数。"},
+      {SetField::Zero, "-1e-50", "请键入一个数。"},  // would be written as -0.0
+      {SetField::Air, "1e-50", "请键入一个数。"},    // would be written as 0
+      {SetField::Pressure, "1e-46", "请键入一个数。"},
   };
   for (const Case& c : cases) {
     std::string message = "<untouched>";
@@ -342,7 +363,7 @@ TEST(CliOutput, EveryFieldThroughTheDisplayRules) {
   const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(cli::ReadingJson(1, r)));
   ASSERT_TRUE(doc.isObject()) << cli::ReadingJson(1, r);
   const QJsonObject o = doc.object();
-  EXPECT_EQ(o.size(), 21);
+  EXPECT_EQ(o.size(), 35);
   EXPECT_EQ(o["address"].toInt(), 1);
   EXPECT_EQ(o["do_value"].toDouble(), 8.5);
   EXPECT_EQ(o["unit"].toString(), QStringLiteral("mg/L"));
@@ -382,15 +403,59 @@ TEST(CliOutput, EveryFieldThroughTheDisplayRules) {
   EXPECT_EQ(e["serial_number"].toDouble(), -1294967296.0);
   EXPECT_EQ(e["device_address"].toInt(), 200);
 
+  EXPECT_EQ(e["status_code"].toInt(), 1);
+  EXPECT_EQ(e["serial_number_raw"].toDouble(), 3000000000.0);
+
   EXPECT_EQ(cli::CsvHeader(),
-            "time,address,do_value,unit,temperature,status,phase_diff,red_phase,green_phase,red_amplitude,"
-            "red_gain,green_amplitude,green_gain\n");
-  EXPECT_EQ(cli::CsvRow("2024-05-01T08:00:00.000+08:00", 200, r),
-            "2024-05-01T08:00:00.000+08:00,200,0,%,-3.45,异常,0,0,0,0,0,0,0\n");
+            "time,address,stale,do_value,do_value_raw,unit,unit_code,temperature,temperature_raw,status,"
+            "status_code,phase_diff,phase_diff_raw,red_phase,red_phase_raw,green_phase,green_phase_raw,"
+            "red_amplitude,red_gain,green_amplitude,green_gain\n");
+  const QDateTime when(QDate(2024, 5, 1), QTime(8, 0), QTimeZone(8 * 3600));
+  EXPECT_EQ(cli::CsvRow(when, 200, r),
+            "2024-05-01T08:00:00.000+08:00,200,0,0,0.009,%,0,-3.45,-3.456,异常,1,0,0,0,0,0,0,0,0,0,0\n");
+  EXPECT_EQ(cli::CsvStaleRow(when, 200), "2024-05-01T08:00:00.000+08:00,200,1,,,,,,,,,,,,,,,,,,\n");
   EXPECT_EQ(cli::WatchLine("T", 200, r), "T  地址 200  溶解氧值 0 %  温度 -3.45 ℃  状态 异常  相位差值 0 deg\n");
   EXPECT_EQ(cli::SetFieldShown(SetField::Air, r), "空气标定 (air_cal_value) = 12.345");
   EXPECT_EQ(cli::SetFieldShown(SetField::Serial, r), "传感器序列号 (serial_number) = -1294967296");
   EXPECT_EQ(cli::SetFieldShown(SetField::Unit, r), "单位 (unit) = %");
+}
+
+// The display rules turn what the sensor did not measure into plausible
+// numbers (NaN shows 0); machine output keeps the sent value beside the shown
+// text: null in JSON, an empty cell in CSV.
+TEST(CliOutput, MachineOutputCarriesTheValueTheSensorSent) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  struct Case {
+    float doValue;
+    const char* shown;    // what the window shows
+    const char* csvRaw;   // the raw CSV cell
+    bool jsonNull;
+  };
+  const Case cases[] = {
+      {8.62f, "8.61", "8.62", false},  // the window cuts, the sensor sent 8.62
+      {nan, "0", "", true},
+      {inf, "0", "", true},
+      {-inf, "0", "", true},
+      {3e38f, "0", "3e+38", false},  // beyond the 64-bit cut: shown 0, sent 3e38
+      {0.005f, "0", "0.005", false},
+  };
+  const QDateTime when(QDate(2024, 5, 1), QTime(8, 0), QTimeZone(0));
+  for (const Case& c : cases) {
+    protocol::SensorReading r;
+    r.doValue = c.doValue;
+    r.temperature = nan;
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(cli::ReadingJson(3, r))).object();
+    EXPECT_EQ(o["do_value"].toVariant().toString().toStdString(), c.shown) << c.shown;
+    EXPECT_EQ(o["do_value_raw"].isNull(), c.jsonNull) << c.csvRaw;
+    if (!c.jsonNull) EXPECT_EQ(static_cast<float>(o["do_value_raw"].toDouble()), c.doValue) << c.csvRaw;
+    EXPECT_TRUE(o["temperature_raw"].isNull());
+    const QStringList cells = QString::fromStdString(cli::CsvRow(when, 3, r)).trimmed().split(QLatin1Char(','));
+    ASSERT_EQ(cells.size(), 21);
+    EXPECT_EQ(cells[3].toStdString(), c.shown);
+    EXPECT_EQ(cells[4].toStdString(), c.csvRaw);
+    EXPECT_EQ(cells[8], QString()) << "temperature_raw of NaN";
+  }
 }
 
 }  // namespace

@@ -12,10 +12,11 @@ struct CliRun {
   QString err;
 };
 
-inline CliRun RunCli(const QStringList& args, const QByteArray& input = QByteArray(), int timeoutMs = 120000) {
+inline CliRun RunProgram(const QString& program, const QStringList& args, const QByteArray& input = QByteArray(),
+                         int timeoutMs = 120000) {
   QProcess process;
   process.setProcessChannelMode(QProcess::SeparateChannels);
-  process.start(QStringLiteral(SENSORTOOL_CLI_PATH), args);
+  process.start(program, args);
   CliRun run;
   if (!process.waitForStarted(10000)) {
     run.err = process.errorString();
@@ -32,6 +33,18 @@ inline CliRun RunCli(const QStringList& args, const QByteArray& input = QByteArr
   run.out = QString::fromUtf8(process.readAllStandardOutput());
   run.err = QString::fromUtf8(process.readAllStandardError());
   return run;
+}
+
+inline CliRun RunCli(const QStringList& args, const QByteArray& input = QByteArray(), int timeoutMs = 120000) {
+  return RunProgram(QStringLiteral(SENSORTOOL_CLI_PATH), args, input, timeoutMs);
+}
+
+// The client under a bash command line that gives its standard output a
+// fate, e.g. `"$0" "$@" > /dev/full`; the command's exit status is the run's.
+inline CliRun RunCliInShell(const QString& script, const QStringList& args, int timeoutMs = 60000) {
+  return RunProgram(QStringLiteral("bash"),
+                    QStringList{QStringLiteral("-c"), script, QStringLiteral(SENSORTOOL_CLI_PATH)} + args,
+                    QByteArray(), timeoutMs);
 }
 
 // For failure messages.

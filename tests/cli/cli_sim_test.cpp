@@ -18,6 +18,7 @@
 #include "protocol/registers.h"
 #include "protocol/rtu_frame.h"
 #include "serial/port_naming.h"
+#include "sensortool_version.h"
 #include "sim_process.h"
 
 namespace {
@@ -95,11 +96,11 @@ TEST_F(CliAgainstSim, SearchWalksTheAddressesAndFindsFive) {
 TEST_F(CliAgainstSim, ReadShowsTheSimulatorsValuesThroughTheDisplayRules) {
   StartSim({"--address", "5", "--steady", "--do-value", "8.276", "--temperature", "-3.456", "--unit", "0",
             "--filter", "17", "--pressure", "99.8", "--serial", "3000000000", "--status", "1", "--zero-cal",
-            "12.34567", "--air-cal", "12.34567", "--version", "2.5"});
+            "12.34567", "--air-cal", "12.34567", "--sw-version", "2.5"});
   const CliRun run = Cli({"read", "--json", "--address", "5"});
   ASSERT_EQ(run.exitCode, 0) << Describe(run);
   const QJsonObject o = JsonOf(run);
-  ASSERT_EQ(o.size(), 21) << Describe(run);
+  ASSERT_EQ(o.size(), 35) << Describe(run);
   EXPECT_EQ(o["address"].toInt(), 5);
   EXPECT_EQ(o["do_value"].toDouble(), 8.27);
   EXPECT_EQ(o["temperature"].toDouble(), -3.45);
@@ -287,22 +288,27 @@ TEST_F(CliAgainstSim, WatchPrintsOneRowPerPollEveryTwoSeconds) {
   ASSERT_EQ(run.exitCode, 0) << Describe(run);
   const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   ASSERT_EQ(lines.size(), 4) << Describe(run);
-  EXPECT_EQ(lines[0], QStringLiteral("time,address,do_value,unit,temperature,status,phase_diff,red_phase,"
-                                     "green_phase,red_amplitude,red_gain,green_amplitude,green_gain"));
+  EXPECT_EQ(lines[0], QStringLiteral("time,address,stale,do_value,do_value_raw,unit,unit_code,temperature,"
+                                     "temperature_raw,status,status_code,phase_diff,phase_diff_raw,red_phase,"
+                                     "red_phase_raw,green_phase,green_phase_raw,red_amplitude,red_gain,"
+                                     "green_amplitude,green_gain"));
   const protocol::ShownReading s = protocol::ShowReading(LastReplySent());
   QDateTime previous;
   for (int i = 1; i < 4; ++i) {
     const QStringList cells = lines[i].split(QLatin1Char(','));
-    ASSERT_EQ(cells.size(), 13) << lines[i].toStdString();
+    ASSERT_EQ(cells.size(), 21) << lines[i].toStdString();
     const QDateTime time = QDateTime::fromString(cells[0], Qt::ISODateWithMs);
     ASSERT_TRUE(time.isValid()) << cells[0].toStdString();
     if (previous.isValid()) EXPECT_GE(previous.msecsTo(time), 1500) << lines[i].toStdString();
     previous = time;
-    EXPECT_EQ(cells.mid(1), (QStringList{"5", "6.78", "mg/L", "18.5", "正常", QString::fromStdString(s.phaseDiff),
-                                         QString::fromStdString(s.redPhase), QString::fromStdString(s.greenPhase),
-                                         QString::fromStdString(s.redAmplitude), QString::fromStdString(s.redGain),
-                                         QString::fromStdString(s.greenAmplitude),
-                                         QString::fromStdString(s.greenGain)}));
+    // Shown as the window shows it, and beside it what the sensor sent.
+    EXPECT_EQ(cells.mid(1, 10),
+              (QStringList{"5", "0", "6.78", "6.789", "mg/L", "1", "18.5", "18.5", "正常", "0"}));
+    EXPECT_EQ((QStringList{cells[11], cells[13], cells[15], cells[17], cells[18], cells[19], cells[20]}),
+              (QStringList{QString::fromStdString(s.phaseDiff), QString::fromStdString(s.redPhase),
+                           QString::fromStdString(s.greenPhase), QString::fromStdString(s.redAmplitude),
+                           QString::fromStdString(s.redGain), QString::fromStdString(s.greenAmplitude),
+                           QString::fromStdString(s.greenGain)}));
   }
   EXPECT_EQ(PollsReceived().size(), 3);
 
@@ -321,6 +327,33 @@ TEST_F(CliAgainstSim, WatchReportsPollsWithoutAReplyAndGoesOn) {
   EXPECT_EQ(run.out.count(QLatin1Char('\n')), 2) << Describe(run);
   EXPECT_EQ(run.err.count(QStringLiteral("no valid reply to the poll of address 5")), 2) << Describe(run);
   EXPECT_EQ(PollsReceived().size(), 4);
+}
+
+// A result that never reached its reader is a failure: a full disk and a
+// closed standard output exit 1 with the reason; a reader that has gone ends
+// `watch` even when SIGPIPE is ignored.
+TEST_F(CliAgainstSim, OutputThatCannotBeWrittenFailsTheRun) {
+  StartSim({"--address", "5", "--steady"});
+  struct Case {
+    const char* script;
+    QStringList args;
+    const char* message;  // on stderr; empty: ends quietly
+  };
+  const Case cases[] = {
+      {R"("$0" "$@" > /dev/full)", {"read", "--json"}, "No space left on device"},
+      {R"("$0" "$@" > /dev/full)", {"watch", "--csv"}, "No space left on device"},
+      {R"("$0" "$@" >&-)", {"read"}, "standard output is closed"},
+      {R"(trap '' PIPE; "$0" "$@" | head -n 1 > /dev/null; exit "${PIPESTATUS[0]}")", {"watch", "--csv"}, ""},
+  };
+  for (const Case& c : cases) {
+    const CliRun run = RunCliInShell(c.script, c.args + QStringList{"--port", link_, "--address", "5"});
+    ASSERT_TRUE(run.finished) << c.script;
+    EXPECT_EQ(run.exitCode, 1) << c.script << "\n" << Describe(run);
+    if (*c.message)
+      EXPECT_TRUE(run.err.contains(QLatin1String(c.message))) << c.script << "\n" << Describe(run);
+    else
+      EXPECT_TRUE(run.err.isEmpty()) << c.script << "\n" << Describe(run);
+  }
 }
 
 TEST_F(CliAgainstSim, CorruptRepliesAreRefusedLikeTheToolDoes) {
@@ -372,6 +405,9 @@ TEST(CliProgram, HelpAndBadArguments) {
   run = RunCli({"frobnicate"});
   EXPECT_EQ(run.exitCode, 2) << Describe(run);
   EXPECT_TRUE(run.out.isEmpty());
+  run = RunCli({"--version"});
+  EXPECT_EQ(run.exitCode, 0) << Describe(run);
+  EXPECT_EQ(run.out, QStringLiteral("sensortool-cli " SENSORTOOL_VERSION "\n"));
 }
 
 }  // namespace
