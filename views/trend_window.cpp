@@ -235,23 +235,32 @@ void TrendWindow::CatchUp() {
     return;
   }
   // Points beyond the right edge of a still view stay in the store until the
-  // view moves; a following view takes every one.
+  // view moves; a following view takes every one. Each line is edited as a
+  // list and handed to the chart once: every change the chart sees costs it
+  // a pass over all the points it holds.
   const double shownTo = static_cast<double>(m_timeAxis->max().toMSecsSinceEpoch());
+  QList<QPointF> oxygen = m_oxygen->points();
+  QList<QPointF> temperature = m_temperature->points();
   for (std::uint64_t seq = m_taken; seq < end; ++seq) {
     const double ms = static_cast<double>(m_store.AtSeq(seq).ms);
     if (following || ms <= shownTo) {
-      Append(m_oxygenLine, seq);
-      Append(m_temperatureLine, seq);
+      Append(m_oxygenLine, oxygen, seq);
+      Append(m_temperatureLine, temperature, seq);
     }
     TrackExtremes(m_oxygenLine, seq);
     TrackExtremes(m_temperatureLine, seq);
   }
   m_taken = end;
-  // Points that dropped out of the store leave the plot too.
-  const double oldest = static_cast<double>(m_store.AtSeq(m_store.FirstSeq()).ms);
-  TrimBefore(m_oxygenLine, oldest);
-  TrimBefore(m_temperatureLine, oldest);
-  if (following) UpdateRanges(false);
+  // Points that dropped out of the store leave the plot too, and so do those
+  // that scrolled off the left edge of a following view.
+  double from = 0, to = 0;
+  const bool moving = following && FollowRange(&from, &to);
+  const double keepFrom = moving ? from : static_cast<double>(m_store.AtSeq(m_store.FirstSeq()).ms);
+  TrimBefore(m_oxygenLine, oxygen, keepFrom);
+  TrimBefore(m_temperatureLine, temperature, keepFrom);
+  m_oxygen->replace(oxygen);
+  m_temperature->replace(temperature);
+  if (moving) UpdateRanges(false);
   const int most = kMaxPlottedPerColumn * PlotColumns();
   if (m_oxygen->count() > most || m_temperature->count() > most) Replot();
 }
@@ -278,9 +287,6 @@ void TrendWindow::UpdateRanges(bool replot) {
     Replot();
     return;
   }
-  // The line may run in from the left edge: keep one point beyond it.
-  TrimBefore(m_oxygenLine, from);
-  TrimBefore(m_temperatureLine, from);
   UpdateValueAxes(m_store.SeqAtOrAfter(static_cast<std::int64_t>(std::ceil(from))));
 }
 
@@ -389,12 +395,12 @@ void TrendWindow::Plot(Line& line, std::uint64_t fromSeq, std::uint64_t toSeq, q
   line.series->replace(points);  // one change for the chart, not one per point
 }
 
-// Adds the point numbered `seq` (newer than every point plotted) to the plot:
-// as it is, or into the pixel column it falls in.
-void TrendWindow::Append(Line& line, std::uint64_t seq) {
+// Adds the point numbered `seq` (newer than every point plotted) to the
+// plotted `points` of `line`: as it is, or into the pixel column it falls in.
+void TrendWindow::Append(Line& line, QList<QPointF>& points, std::uint64_t seq) {
   const TrendPoint& p = m_store.AtSeq(seq);
   if (line.bucketMs == 0) {
-    line.series->append(static_cast<double>(p.ms), p.*line.value);
+    points.append(QPointF(static_cast<double>(p.ms), p.*line.value));
     return;
   }
   const qint64 bucket = Bucket(p.ms, line.bucketMs);
@@ -402,31 +408,30 @@ void TrendWindow::Append(Line& line, std::uint64_t seq) {
     line.bucket = bucket;
     line.bucketFirstSeq = seq;
     line.bucketPlotted = 1;
-    line.series->append(static_cast<double>(p.ms), p.*line.value);
+    points.append(QPointF(static_cast<double>(p.ms), p.*line.value));
     return;
   }
   const QList<QPointF> column = ColumnPoints(line, line.bucketFirstSeq, seq + 1);
-  line.series->removePoints(line.series->count() - line.bucketPlotted, line.bucketPlotted);
-  line.series->append(column);
+  points.remove(points.size() - line.bucketPlotted, line.bucketPlotted);
+  points.append(column);
   line.bucketPlotted = static_cast<int>(column.size());
 }
 
-void TrendWindow::TrimBefore(Line& line, double ms) {
+void TrendWindow::TrimBefore(const Line& line, QList<QPointF>& points, double ms) const {
   // Keeps the newest point before `ms`, so the line still enters from the edge,
   // unless that point has dropped out of the store.
   const double oldest = m_store.Size() ? static_cast<double>(m_store.AtSeq(m_store.FirstSeq()).ms) : 0;
-  int drop = 0;
-  const int count = line.series->count();
+  qsizetype drop = 0;
+  const qsizetype count = points.size();
   while (drop < count) {
-    const double x = line.series->at(drop).x();
-    const bool gone = x < oldest;
-    const bool offLeft = drop + 1 < count && line.series->at(drop + 1).x() <= ms;
+    const bool gone = points[drop].x() < oldest;
+    const bool offLeft = drop + 1 < count && points[drop + 1].x() <= ms;
     if (!gone && !offLeft) break;
     ++drop;
   }
   // Never cut into the column still being filled.
-  drop = std::min(drop, count - line.bucketPlotted);
-  if (drop > 0) line.series->removePoints(0, drop);
+  drop = std::min<qsizetype>(drop, count - line.bucketPlotted);
+  if (drop > 0) points.remove(0, drop);
 }
 
 int TrendWindow::PointCount() const { return static_cast<int>(m_store.Size()); }

@@ -88,8 +88,8 @@ class TrendWindow : public QWidget {
 
   QList<QPointF> ColumnPoints(const Line& line, std::uint64_t first, std::uint64_t end) const;
   void Plot(Line& line, std::uint64_t fromSeq, std::uint64_t toSeq, qint64 bucketMs);
-  void Append(Line& line, std::uint64_t seq);
-  void TrimBefore(Line& line, double ms);
+  void Append(Line& line, QList<QPointF>& points, std::uint64_t seq);
+  void TrimBefore(const Line& line, QList<QPointF>& points, double ms) const;
   void TrackExtremes(Line& line, std::uint64_t seq);
   // Re-plots the store over the time axis range.
   void Replot();
