@@ -24,6 +24,7 @@
 #include "protocol/texts.h"
 #include "res/string_table.h"
 #include "serial/comm.h"
+#include "app/port_list_tooltips.h"
 #include "serial/port_naming.h"
 #include "ui_main_dialog.h"
 #include "views/views_hub.h"
@@ -142,17 +143,10 @@ void CMainDlg::SetUpControls() {
   ShowPortState(false);
 
   setWindowTitle(QStringLiteral("Tarn 一体化荧光法溶解氧仪管理工具"));
-  // The system's ports are enumerated once for all fifteen entries: each
-  // enumeration walks the device tree and is the slowest step of start-up.
-  const QString portDirectory = PortDirectory();
-  const QStringList systemPorts = SystemPortPaths();
-  for (int n = 1; n <= kPortCount; ++n) {
-    m_ui->portList->addItem(QStringLiteral("COM%1").arg(n));
-    const QString device = ResolvePortNameIn(portDirectory, n, systemPorts);
-    m_ui->portList->setItemData(n - 1, device.isEmpty() ? QStringLiteral("未找到对应的串口设备") : device,
-                                Qt::ToolTipRole);
-  }
+  for (int n = 1; n <= kPortCount; ++n) m_ui->portList->addItem(QStringLiteral("COM%1").arg(n));
   m_ui->portList->setCurrentIndex(0);
+  // Their devices as tooltips, looked up when the operator reaches for the list.
+  new PortListToolTips(m_ui->portList);
 
   const QFont valueFont = ui::CellFont(QStringLiteral("Arial"), 66, 33, 100);
   const QFont textFont = ui::CellFont(QStringLiteral("Arial"), 33, 17, 100);

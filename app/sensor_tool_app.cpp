@@ -13,41 +13,9 @@
 #include <chrono>
 #include <cstdio>
 
+#include "app/first_paint_reporter.h"
 #include "app/main_dialog.h"
 #include "dialogs/dialog_support.h"
-
-namespace {
-
-// Opt-in for the start-up benchmark (SENSORTOOL_BENCH_FIRST_PAINT=1): once the
-// main window's first paint has finished, prints "FIRST_PAINT <steady clock ns>
-// <width> <height>" and ends the program. Nothing else changes.
-class FirstPaintReporter : public QObject {
- public:
-  using QObject::QObject;
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint && !m_seen) {
-      m_seen = true;
-      const QSize size = static_cast<QWidget*>(watched)->size();
-      // Queued, so the whole window (children included) has been painted.
-      QTimer::singleShot(0, this, [size] {
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
-            std::chrono::steady_clock::now().time_since_epoch());
-        std::printf("FIRST_PAINT %lld %d %d\n", static_cast<long long>(ns.count()), size.width(),
-                    size.height());
-        std::fflush(stdout);
-        QCoreApplication::quit();
-      });
-    }
-    return false;
-  }
-
- private:
-  bool m_seen = false;
-};
-
-}  // namespace
 
 CSensorToolApp::CSensorToolApp(QApplication& app) : m_app(app) {}
 
@@ -114,6 +82,7 @@ int CSensorToolApp::Run() {
   m_mainWindow = std::make_unique<CMainDlg>(m_state);
   AddLanguageMenu();
   QObject::connect(m_mainWindow.get(), &QDialog::finished, &m_app, &QApplication::quit);
+  // Opt-in for the start-up benchmark; nothing else changes.
   if (qEnvironmentVariableIntValue("SENSORTOOL_BENCH_FIRST_PAINT") == 1)
     m_mainWindow->installEventFilter(new FirstPaintReporter(m_mainWindow.get()));
   m_mainWindow->show();

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -47,6 +49,40 @@ long StatusFieldKb(const std::string& statusText, const std::string& field) {
     return value;
   }
   return -1;
+}
+
+long StatusFieldCount(const std::string& statusText, const std::string& field) {
+  std::istringstream in(statusText);
+  std::string line;
+  const std::string key = field + ":";
+  while (std::getline(in, line)) {
+    if (line.compare(0, key.size(), key) != 0) continue;
+    std::istringstream rest(line.substr(key.size()));
+    long value = -1;
+    std::string extra;
+    if (!(rest >> value) || value < 0 || (rest >> extra)) return -1;
+    return value;
+  }
+  return -1;
+}
+
+long ContextSwitches(pid_t pid) {
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  std::error_code error;
+  long total = 0;
+  bool any = false;
+  for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+    std::ifstream in(task.path() / "status");
+    if (!in) continue;  // the thread ended meanwhile
+    std::stringstream text;
+    text << in.rdbuf();
+    const long voluntary = StatusFieldCount(text.str(), "voluntary_ctxt_switches");
+    const long involuntary = StatusFieldCount(text.str(), "nonvoluntary_ctxt_switches");
+    if (voluntary < 0 || involuntary < 0) return -1;
+    total += voluntary + involuntary;
+    any = true;
+  }
+  return error || !any ? -1 : total;
 }
 
 long PeakRssKb(pid_t pid) {
@@ -189,17 +225,20 @@ int Child::Wait(int timeoutMs) {
   if (m_pid <= 0) return -1;
   const std::int64_t deadline = MonotonicNs() + static_cast<std::int64_t>(timeoutMs) * 1000000;
   int status = 0;
+  rusage usage{};
   for (;;) {
-    const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
+    const pid_t done = ::wait4(m_pid, &status, WNOHANG, &usage);
     if (done == m_pid) break;
     if (MonotonicNs() > deadline) {
       ::kill(m_pid, SIGKILL);
-      ::waitpid(m_pid, &status, 0);
+      ::wait4(m_pid, &status, 0, &usage);
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   m_pid = -1;
+  auto ns = [](const timeval& t) { return static_cast<std::int64_t>(t.tv_sec) * 1000000000LL + t.tv_usec * 1000LL; };
+  m_cpuNsAtExit = ns(usage.ru_utime) + ns(usage.ru_stime);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -21,6 +21,15 @@ long StatusFieldKb(const std::string& statusText, const std::string& field);
 // Peak resident set (VmHWM) of a running process in kB, or -1.
 long PeakRssKb(pid_t pid);
 
+// The count in a "<field>:\t123" line of /proc/<pid>/status text (no unit), or -1.
+long StatusFieldCount(const std::string& statusText, const std::string& field);
+
+// Times the threads of a running process were switched out, voluntarily
+// (they went to sleep and so were woken since) or not, summed over every
+// thread; -1 when it cannot be read. Its growth over an idle stretch counts
+// the process's wake-ups.
+long ContextSwitches(pid_t pid);
+
 // CPU time (user + system, every thread) a running process has used so far,
 // in nanoseconds, or -1 when it cannot be read.
 std::int64_t ProcessCpuNs(pid_t pid);
@@ -52,6 +61,9 @@ class Child {
   // Exit status after waiting up to `timeoutMs` (then SIGKILL); -1 if killed
   // or not started.
   int Wait(int timeoutMs);
+  // CPU time (user + system) the child used in all, in ns, once Wait() has
+  // reaped it; -1 before.
+  std::int64_t CpuNsAtExit() const { return m_cpuNsAtExit; }
 
   pid_t Pid() const { return m_pid; }
   bool Running() const { return m_pid > 0; }
@@ -63,6 +75,7 @@ class Child {
   int m_stdinFd = -1;
   std::string m_buffer;
   std::string m_error;
+  std::int64_t m_cpuNsAtExit = -1;
 };
 
 }  // namespace bench

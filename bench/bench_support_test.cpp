@@ -7,10 +7,12 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench_support.h"
@@ -40,6 +42,15 @@ TEST(BenchFigures, MedianAndStatusFields) {
   EXPECT_EQ(bench::StatusFieldKb(status, "VmSwap"), -1);
   EXPECT_EQ(bench::StatusFieldKb(status, "Threads"), -1);  // no kB unit
   EXPECT_EQ(bench::StatusFieldKb("VmHWM:\t  -5 kB\n", "VmHWM"), -1);
+  struct CountCase {
+    const char* field;
+    long expected;
+  };
+  const std::string switches = status + "voluntary_ctxt_switches:\t120\nnonvoluntary_ctxt_switches:\t7\n";
+  for (const CountCase& c : {CountCase{"Threads", 3}, CountCase{"voluntary_ctxt_switches", 120},
+                             CountCase{"nonvoluntary_ctxt_switches", 7}, CountCase{"VmHWM", -1} /* has a unit */,
+                             CountCase{"Missing", -1}})
+    EXPECT_EQ(bench::StatusFieldCount(switches, c.field), c.expected) << c.field;
 
   // The peak of this process grows when it touches more memory.
   const long before = bench::PeakRssKb(getpid());
@@ -69,6 +80,20 @@ TEST(BenchFigures, ChildProcessesAndTheirCpuTime) {
   bench::Child missing;
   EXPECT_FALSE(missing.Start({"/nonexistent/program"}, {}));
   EXPECT_FALSE(missing.Error().empty());
+
+  // A child that wakes ten times a second is seen waking; its CPU time is
+  // known once it has been reaped.
+  bench::Child waker;
+  ASSERT_TRUE(waker.Start({"/bin/sh", "-c", "for i in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15; do sleep 0.1; done"}, {},
+                          false, {}, true));
+  const long switches0 = bench::ContextSwitches(waker.Pid());
+  ASSERT_GE(switches0, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  EXPECT_GE(bench::ContextSwitches(waker.Pid()) - switches0, 5);
+  EXPECT_EQ(waker.CpuNsAtExit(), -1);
+  EXPECT_EQ(waker.Wait(10000), 0);
+  EXPECT_GE(waker.CpuNsAtExit(), 0);
+  EXPECT_EQ(bench::ContextSwitches(999999999), -1);
 
   // A spinning child and a sleeping one, side by side: only the first uses CPU.
   bench::Child spinner, sleeper;

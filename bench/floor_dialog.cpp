@@ -7,74 +7,52 @@
 //   bench-floor-dialog ... --label TEXT           the dialog shows TEXT in one label (what the
 //                                                 first text, fonts included, costs alone)
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDialog>
-#include <QEvent>
 #include <QLabel>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <unistd.h>
 
-namespace {
-
-class FirstPaintReporter : public QObject {
- public:
-  using QObject::QObject;
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint && !m_seen) {
-      m_seen = true;
-      const QSize size = static_cast<QWidget*>(watched)->size();
-      QTimer::singleShot(0, this, [size] {
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
-            std::chrono::steady_clock::now().time_since_epoch());
-        std::printf("FIRST_PAINT %lld %d %d\n", static_cast<long long>(ns.count()), size.width(),
-                    size.height());
-        std::fflush(stdout);
-        QCoreApplication::quit();
-      });
-    }
-    return false;
-  }
-
- private:
-  bool m_seen = false;
-};
-
-}  // namespace
+#include "app/first_paint_reporter.h"
+#include "sensortool_version.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  int width = 640;
-  int height = 480;
-  bool firstPaint = false;
+  QCoreApplication::setApplicationName(QStringLiteral("bench-floor-dialog"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(SENSORTOOL_VERSION));
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("The least a Qt Widgets program does to show one dialog."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  const QCommandLineOption sizeOption(QStringLiteral("size"), QStringLiteral("Size of the dialog."),
+                                      QStringLiteral("WxH"), QStringLiteral("640x480"));
+  const QCommandLineOption firstPaintOption(QStringLiteral("first-paint"),
+                                            QStringLiteral("Report the first paint and end."));
+  const QCommandLineOption tickOption(QStringLiteral("tick-ms"), QStringLiteral("An idle timer of this period."),
+                                      QStringLiteral("N"));
+  const QCommandLineOption labelOption(QStringLiteral("label"), QStringLiteral("Show TEXT in one label."),
+                                       QStringLiteral("TEXT"));
+  parser.addOptions({sizeOption, firstPaintOption, tickOption, labelOption});
+  parser.process(app);  // --help, --version and unknown options end here
+
+  int width = 0, height = 0;
+  if (std::sscanf(qPrintable(parser.value(sizeOption)), "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0) {
+    std::fprintf(stderr, "bad --size %s\n", qPrintable(parser.value(sizeOption)));
+    return 2;
+  }
   int tickMs = 0;
-  QString label;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--first-paint") == 0) {
-      firstPaint = true;
-    } else if (std::strcmp(argv[i], "--label") == 0 && i + 1 < argc) {
-      label = QString::fromUtf8(argv[++i]);
-    } else if (std::strcmp(argv[i], "--tick-ms") == 0 && i + 1 < argc) {
-      tickMs = std::atoi(argv[++i]);
-      if (tickMs <= 0) {
-        std::fprintf(stderr, "bad --tick-ms %s\n", argv[i]);
-        return 2;
-      }
-    } else if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc) {
-      if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0) {
-        std::fprintf(stderr, "bad --size %s\n", argv[i]);
-        return 2;
-      }
-    } else {
-      std::fprintf(stderr, "usage: %s [--size WxH] [--first-paint] [--tick-ms N] [--label TEXT]\n", argv[0]);
+  if (parser.isSet(tickOption)) {
+    bool ok = false;
+    tickMs = parser.value(tickOption).toInt(&ok);
+    if (!ok || tickMs <= 0) {
+      std::fprintf(stderr, "bad --tick-ms %s\n", qPrintable(parser.value(tickOption)));
       return 2;
     }
   }
+  const bool firstPaint = parser.isSet(firstPaintOption);
+  const QString label = parser.value(labelOption);
 
   QDialog dialog;
   dialog.resize(width, height);

@@ -3,6 +3,7 @@
 // sensortool-bench for the figures taken while the tool polls.
 //   --mode minute  prints "MEASURING" once the configuration window is up and
 //                  "RESULT ..." when standard input ends, then closes the windows
+//   --mode main    as minute, with only the main window up (no configuration window)
 //   --mode reset   as above, but ends by itself once a port reset (the sensor
 //                  fell silent) has finished and a reply came in after it
 // Errors print "ERROR <text>" and exit with status 2.
@@ -34,8 +35,12 @@ constexpr int kResetTimeoutMs = 60000;
 
 class SessionDriver : public QObject {
  public:
-  SessionDriver(CSensorToolApp& tool, LoopStallProbe& probe, bool resetMode)
-      : m_tool(tool), m_probe(probe), m_resetMode(resetMode), m_input(STDIN_FILENO, QSocketNotifier::Read) {
+  SessionDriver(CSensorToolApp& tool, LoopStallProbe& probe, bool resetMode, bool mainOnly)
+      : m_tool(tool),
+        m_probe(probe),
+        m_resetMode(resetMode),
+        m_mainOnly(mainOnly),
+        m_input(STDIN_FILENO, QSocketNotifier::Read) {
     m_input.setEnabled(false);
     connect(&m_input, &QSocketNotifier::activated, this, [this] {
       char buffer[256];
@@ -63,6 +68,14 @@ class SessionDriver : public QObject {
       }
       watch->stop();
       watch->deleteLater();
+      if (m_mainOnly) {
+        std::printf("MEASURING main\n");
+        std::fflush(stdout);
+        m_probe.Reset();
+        m_acceptedAtStart = m_window->State().link.repliesAccepted;
+        m_input.setEnabled(true);
+        return;
+      }
       QTimer::singleShot(300, this, &SessionDriver::ConfigWindowUp);
       // Runs the configuration window modally; returns when it closes.
       ui::Control<QPushButton>(m_window, 1036)->click();
@@ -118,6 +131,7 @@ class SessionDriver : public QObject {
   CSensorToolApp& m_tool;
   LoopStallProbe& m_probe;
   bool m_resetMode;
+  bool m_mainOnly;
   QSocketNotifier m_input;
   TimerGapProbe m_gaps;
   CMainDlg* m_window = nullptr;
@@ -132,17 +146,17 @@ class SessionDriver : public QObject {
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  bool resetMode = false;
-  if (argc == 3 && std::strcmp(argv[1], "--mode") == 0 && std::strcmp(argv[2], "reset") == 0) {
-    resetMode = true;
-  } else if (!(argc == 3 && std::strcmp(argv[1], "--mode") == 0 && std::strcmp(argv[2], "minute") == 0)) {
-    std::fprintf(stderr, "usage: %s --mode minute|reset\n", argv[0]);
+  const char* mode = argc == 3 && std::strcmp(argv[1], "--mode") == 0 ? argv[2] : "";
+  const bool resetMode = std::strcmp(mode, "reset") == 0;
+  const bool mainOnly = std::strcmp(mode, "main") == 0;
+  if (!resetMode && !mainOnly && std::strcmp(mode, "minute") != 0) {
+    std::fprintf(stderr, "usage: %s --mode minute|main|reset\n", argv[0]);
     return 2;
   }
 
   LoopStallProbe probe(app);
   CSensorToolApp tool(app);
-  SessionDriver driver(tool, probe, resetMode);
+  SessionDriver driver(tool, probe, resetMode, mainOnly);
   QTimer::singleShot(0, &driver, &SessionDriver::Begin);
   return tool.Run();
 }

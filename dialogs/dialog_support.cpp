@@ -1,5 +1,9 @@
 #include "dialogs/dialog_support.h"
 
+#include <QHash>
+#include <utility>
+#include <vector>
+
 #include <QApplication>
 #include <QDialog>
 #include <QFontMetrics>
@@ -45,13 +49,34 @@ void ApplyDialogUnits(QWidget* window, int widthDu, int heightDu) {
 }
 
 QFont CellFont(const QString& family, int height, int width, int weight) {
+  // Every window asks for the same few cell fonts, each time it opens; a
+  // measurement loads a font engine, so each is measured once per run (GUI
+  // thread only, as fonts are).
+  struct Key {
+    QString family;
+    int height, width, weight;
+    bool operator==(const Key& o) const {
+      return family == o.family && height == o.height && width == o.width && weight == o.weight;
+    }
+  };
+  static std::vector<std::pair<Key, QFont>> made;
+  static QHash<QString, double> cellPerEmOf;
+  const Key key{family, height, width, weight};
+  for (const auto& entry : made)
+    if (entry.first == key) return entry.second;
+
   QFont font(family);
   font.setStyleHint(QFont::SansSerif);
-  // Cell height -> em size through the face's own ascent + descent.
-  QFont probe(family);
-  probe.setPixelSize(100);
-  const QFontMetricsF pm(probe);
-  const double cellPerEm = (pm.ascent() + pm.descent()) / 100.0;
+  // Cell height -> em size through the face's own ascent + descent, measured
+  // once per family at a size large enough for the ratio to be exact.
+  auto known = cellPerEmOf.constFind(family);
+  if (known == cellPerEmOf.constEnd()) {
+    QFont probe(family);
+    probe.setPixelSize(100);
+    const QFontMetricsF pm(probe);
+    known = cellPerEmOf.insert(family, (pm.ascent() + pm.descent()) / 100.0);
+  }
+  const double cellPerEm = *known;
   const int em = qMax(1, qRound(height / (cellPerEm > 0 ? cellPerEm : 1.0)));
   font.setPixelSize(em);
   if (width > 0) {
@@ -62,6 +87,7 @@ QFont CellFont(const QString& family, int height, int width, int weight) {
   }
   // 0..1000 as Qt's 1..1000 weight scale.
   font.setWeight(static_cast<QFont::Weight>(qBound(1, weight, 1000)));
+  made.emplace_back(key, font);
   return font;
 }
 

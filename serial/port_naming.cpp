@@ -108,6 +108,10 @@ QStringList OrderSystemPorts(const QStringList& devicePaths) {
 }
 
 QString ResolvePortNameIn(const QString& directory, int number, const QStringList& systemPorts) {
+  return ResolvePortNameIn(directory, number, SystemPortLister([&systemPorts] { return systemPorts; }));
+}
+
+QString ResolvePortNameIn(const QString& directory, int number, const SystemPortLister& listSystemPorts) {
   if (number < kFirstPortNumber || number > kLastPortNumber) return QString();
   if (!directory.isEmpty()) {
     const QFileInfo link(PortLinkPath(directory, number));
@@ -120,9 +124,22 @@ QString ResolvePortNameIn(const QString& directory, int number, const QStringLis
       return canonical.isEmpty() ? target : canonical;
     }
   }
-  const QStringList ordered = OrderSystemPorts(systemPorts);
+  const QStringList ordered = OrderSystemPorts(listSystemPorts ? listSystemPorts() : QStringList());
   if (number <= ordered.size()) return ordered.at(number - 1);
   return QString();
+}
+
+QStringList ResolvePortNamesIn(const QString& directory, int count, const SystemPortLister& listSystemPorts) {
+  bool listed = false;
+  QStringList systemPorts;
+  const SystemPortLister once = [&] {
+    if (!listed && listSystemPorts) systemPorts = listSystemPorts();
+    listed = true;
+    return systemPorts;
+  };
+  QStringList names;
+  for (int n = kFirstPortNumber; n < kFirstPortNumber + count; ++n) names << ResolvePortNameIn(directory, n, once);
+  return names;
 }
 
 QStringList SystemPortPaths() {
@@ -137,6 +154,16 @@ QString ResolvePortName(int number) {
   if (number < kFirstPortNumber || number > kLastPortNumber) return QString();
   return QStringLiteral("COM%1").arg(number);
 #else
-  return ResolvePortNameIn(PortDirectory(), number, SystemPortPaths());
+  return ResolvePortNameIn(PortDirectory(), number, SystemPortLister(SystemPortPaths));
+#endif
+}
+
+QStringList ResolvePortNames(int count) {
+#ifdef Q_OS_WIN
+  QStringList names;
+  for (int n = kFirstPortNumber; n < kFirstPortNumber + count; ++n) names << ResolvePortName(n);
+  return names;
+#else
+  return ResolvePortNamesIn(PortDirectory(), count, SystemPortLister(SystemPortPaths));
 #endif
 }

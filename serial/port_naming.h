@@ -2,6 +2,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // Port numbers 1..15 ("COM1".."COM15") are what the operator picks. On Windows
 // COMn is the device itself. Elsewhere COMn resolves, in order, to
@@ -33,8 +34,17 @@ QStringList OrderSystemPorts(const QStringList& devicePaths);
 // silently reaching another device. Empty when the number maps to nothing.
 QString ResolvePortNameIn(const QString& directory, int number, const QStringList& systemPorts);
 
+// The same, with the system's ports asked for only when `number` has no link:
+// listing them walks the device tree, the slowest step of opening a port.
+using SystemPortLister = std::function<QStringList()>;
+QString ResolvePortNameIn(const QString& directory, int number, const SystemPortLister& listSystemPorts);
+// COM1..COM`count` at once, listing the system's ports at most once and only
+// when some number has no link.
+QStringList ResolvePortNamesIn(const QString& directory, int count, const SystemPortLister& listSystemPorts);
+
 // The device paths Qt reports, unordered.
 QStringList SystemPortPaths();
 
 // COMn -> device path, as above, for this user and this machine.
 QString ResolvePortName(int number);
+QStringList ResolvePortNames(int count);

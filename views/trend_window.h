@@ -4,8 +4,10 @@
 #include <QPointF>
 #include <QWidget>
 #include <cstdint>
+#include <deque>
 
 #include "protocol/stability.h"
+#include "views/trend_store.h"
 
 class QChart;
 class QChartView;
@@ -21,6 +23,13 @@ namespace views {
 // "趋势图": dissolved oxygen and temperature of every accepted poll reply of
 // this run over time, with the stability of the reading. A modeless window;
 // it never sends anything.
+//
+// The points live in a TrendStore that is fed whether or not this window is
+// up; the window plots from it. Taking one new point costs the same at any
+// length of the run: the plot holds only the points of the time range on
+// screen, and when those are more than the plot has pixel columns, per column
+// only its first, lowest, highest and last point (all a line of that width
+// can show); the axes move only when the range they cover changes.
 class TrendWindow : public QWidget {
   Q_OBJECT
 
@@ -28,10 +37,12 @@ class TrendWindow : public QWidget {
   // About a day of replies at one every 2 s; older points drop out.
   static constexpr int kMaxPoints = 43200;
 
-  explicit TrendWindow(QWidget* parent = nullptr);
+  explicit TrendWindow(const TrendStore& store, QWidget* parent = nullptr);
 
-  // One accepted 77-byte reply, received at `epochMs` (ms since 1970, UTC).
-  void AddReply(const QByteArray& reply, qint64 epochMs);
+  // Takes the points added to the store since the last call.
+  void CatchUp();
+  // The header line and the unit of the oxygen axis, from the newest reply.
+  void ShowReply(const QByteArray& reply);
   // The stability verdict over the last `windowMs`.
   void ShowStability(const protocol::StabilityVerdict& verdict, qint64 windowMs);
 
@@ -39,6 +50,10 @@ class TrendWindow : public QWidget {
   // (time in ms since 1970, value shown) of each point, oldest first.
   QList<QPointF> OxygenPoints() const;
   QList<QPointF> TemperaturePoints() const;
+  // What the plot holds: the points of the range on screen (and one either
+  // side), or per pixel column its first, lowest, highest and last of them.
+  QList<QPointF> PlottedOxygen() const;
+  QList<QPointF> PlottedTemperature() const;
   QString StabilityShown() const;
   QString OxygenAxisTitle() const;
 
@@ -55,10 +70,43 @@ class TrendWindow : public QWidget {
  protected:
   // The mouse wheel over the plot zooms the time axis.
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
-  void UpdateRanges();
-  void UpdateHeader(const QByteArray& reply);
+  // One line of the plot fed from one value of the store's points.
+  struct Line {
+    QLineSeries* series = nullptr;
+    double TrendPoint::*value = nullptr;
+    qint64 bucketMs = 0;  // width of a pixel column; 0 plots every point
+    qint64 bucket = 0;    // column of the newest point plotted
+    std::uint64_t bucketFirstSeq = 0;
+    int bucketPlotted = 0;  // points plotted for that column
+    // Store sequences of candidates for the lowest and highest value on
+    // screen, so the axis follows a moving range without a rescan.
+    std::deque<std::uint64_t> lows, highs;
+  };
+
+  QList<QPointF> ColumnPoints(const Line& line, std::uint64_t first, std::uint64_t end) const;
+  void Plot(Line& line, std::uint64_t fromSeq, std::uint64_t toSeq, qint64 bucketMs);
+  void Append(Line& line, QList<QPointF>& points, std::uint64_t seq);
+  void TrimBefore(const Line& line, QList<QPointF>& points, double ms) const;
+  void TrackExtremes(Line& line, std::uint64_t seq);
+  // Re-plots the store over the time axis range.
+  void Replot();
+  // The time range the newest points call for, when following.
+  bool FollowRange(double* from, double* to) const;
+  // Moves the time axis to the newest points and the value axes to what is
+  // on screen; with `replot` the plot is rebuilt for the new range.
+  void UpdateRanges(bool replot);
+  void UpdateValueAxes(std::uint64_t fromSeq);
+  int PlotColumns() const;
+  bool Following() const;
+
+  const TrendStore& m_store;
+  std::uint64_t m_taken = 0;  // EndSeq() of the store when last caught up
+  Line m_oxygenLine;
+  Line m_temperatureLine;
+  bool m_replotQueued = false;
 
   QChart* m_chart = nullptr;
   QChartView* m_view = nullptr;

@@ -4,12 +4,14 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFileDialog>
 #include <QMenu>
 #include <QWidget>
 #include <memory>
 
 #include "dialogs/dialog_support.h"
+#include "protocol/display_rules.h"
 #include "protocol/registers.h"
 #include "views/traffic_window.h"
 #include "views/trend_window.h"
@@ -19,13 +21,20 @@ namespace views {
 namespace {
 
 constexpr int kTickMs = 250;
+// After the last sign of life on the line the tick keeps going this long, so
+// a frame still open, a poll without reply or a port reset is still seen.
+constexpr qint64 kLineLingerMs = 5000;
 
 const std::uint8_t* Bytes(const QByteArray& a) { return reinterpret_cast<const std::uint8_t*>(a.constData()); }
 
 }  // namespace
 
 ViewsHub::ViewsHub(QWidget* mainWindow, protocol::AppState& state, QMenu* windowMenu, Hooks hooks)
-    : QObject(mainWindow), m_mainWindow(mainWindow), m_state(state), m_hooks(std::move(hooks)) {
+    : QObject(mainWindow),
+      m_mainWindow(mainWindow),
+      m_state(state),
+      m_hooks(std::move(hooks)),
+      m_trendPoints(static_cast<std::size_t>(TrendWindow::kMaxPoints)) {
   setObjectName(QStringLiteral("viewsHub"));
   if (!m_hooks.clockMs) {
     auto clock = std::make_shared<QElapsedTimer>();
@@ -34,13 +43,6 @@ ViewsHub::ViewsHub(QWidget* mainWindow, protocol::AppState& state, QMenu* window
   }
   if (!m_hooks.portResetRunning) m_hooks.portResetRunning = [] { return false; };
   m_epochOffsetMs = QDateTime::currentMSecsSinceEpoch() - m_hooks.clockMs();
-
-  // Top-level windows without a parent: they stay up while the main window
-  // hides behind a sensor window. The hub deletes them.
-  m_trend = new TrendWindow;
-  m_traffic = new TrafficWindow(m_log, m_epochOffsetMs);
-  for (QWidget* w : {static_cast<QWidget*>(m_trend), static_cast<QWidget*>(m_traffic)})
-    if (mainWindow) w->setWindowIcon(mainWindow->windowIcon());
 
   m_choosePath = [this] {
     const QString suggested = QDir::home().filePath(
@@ -82,13 +84,14 @@ ViewsHub::ViewsHub(QWidget* mainWindow, protocol::AppState& state, QMenu* window
   }
 
   connect(&m_recorder, &ReplyRecorder::RecordingChanged, this, &ViewsHub::ShowRecordingState);
+  connect(&m_recorder, &ReplyRecorder::RecordingChanged, this, &ViewsHub::UpdateTicking);
   connect(&m_recorder, &ReplyRecorder::Failed, this, [this](const QString& reason) {
     ReportLater(QStringLiteral("记录已停止，无法写入记录文件：\n%1\n%2").arg(QDir::toNativeSeparators(m_recorder.Path()), reason));
   });
 
   m_tick.setObjectName(QStringLiteral("viewsTick"));
+  m_tick.setInterval(kTickMs);
   connect(&m_tick, &QTimer::timeout, this, &ViewsHub::Tick);
-  m_tick.start(kTickMs);
 }
 
 ViewsHub::~ViewsHub() {
@@ -99,17 +102,55 @@ ViewsHub::~ViewsHub() {
   delete m_traffic;
 }
 
+TrendWindow* ViewsHub::Trend() {
+  if (!m_trend) {
+    // A top-level window without a parent: it stays up while the main window
+    // hides behind a sensor window. The hub deletes it.
+    m_trend = new TrendWindow(m_trendPoints);
+    if (m_mainWindow) m_trend->setWindowIcon(m_mainWindow->windowIcon());
+    // Hidden it is not fed; when it shows again it takes up the tick.
+    m_trend->installEventFilter(this);
+  }
+  m_trend->CatchUp();
+  if (!m_newestReply.isEmpty()) m_trend->ShowReply(m_newestReply);
+  m_trend->ShowStability(m_state.stability.Latest(), m_state.stability.WindowMs());
+  return m_trend;
+}
+
+TrafficWindow* ViewsHub::Traffic() {
+  if (!m_traffic) {
+    m_traffic = new TrafficWindow(m_log, m_epochOffsetMs);
+    if (m_mainWindow) m_traffic->setWindowIcon(m_mainWindow->windowIcon());
+    m_traffic->installEventFilter(this);
+  }
+  m_traffic->Refresh();
+  return m_traffic;
+}
+
+bool ViewsHub::eventFilter(QObject* watched, QEvent* event) {
+  if ((watched == m_trend || watched == m_traffic) && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+    QMetaObject::invokeMethod(this, &ViewsHub::UpdateTicking, Qt::QueuedConnection);
+  return QObject::eventFilter(watched, event);
+}
+
+bool ViewsHub::TrendShown() const { return m_trend && m_trend->isVisible(); }
+bool ViewsHub::TrafficShown() const { return m_traffic && m_traffic->isVisible(); }
+
 void ViewsHub::ShowTrend() {
-  m_trend->show();
-  m_trend->raise();
-  m_trend->activateWindow();
+  TrendWindow* trend = Trend();
+  trend->show();
+  trend->raise();
+  trend->activateWindow();
+  UpdateTicking();
 }
 
 void ViewsHub::ShowTraffic() {
-  m_traffic->show();
-  m_traffic->Refresh();
-  m_traffic->raise();
-  m_traffic->activateWindow();
+  TrafficWindow* traffic = Traffic();
+  traffic->show();
+  traffic->Refresh();
+  traffic->raise();
+  traffic->activateWindow();
+  UpdateTicking();
 }
 
 void ViewsHub::ToggleRecording() {
@@ -144,32 +185,66 @@ void ViewsHub::ReportLater(const QString& text) {
 
 void ViewsHub::OnFrameSent(const QByteArray& frame, qint64 ms) {
   m_log.OnSent(Bytes(frame), static_cast<std::size_t>(frame.size()), ms);
-  m_traffic->Refresh();
+  if (TrafficShown()) m_traffic->Refresh();
+  NoteLineActivity();
 }
 
 void ViewsHub::OnBytesArrived(const QByteArray& bytes, qint64 ms) {
   m_log.OnReceived(Bytes(bytes), static_cast<std::size_t>(bytes.size()), ms);
-  m_traffic->Refresh();
+  if (TrafficShown()) m_traffic->Refresh();
+  NoteLineActivity();
 }
 
 void ViewsHub::OnReplyAccepted(const QByteArray& reply, qint64 ms) {
   if (reply.size() < static_cast<int>(protocol::kPollReplyLength)) return;
   const protocol::SensorReading r = protocol::DecodePollReply(Bytes(reply));
   m_state.stability.AddSample(ms, r.doValue, r.unit, r.phaseDiff);
-  m_trend->AddReply(reply, m_epochOffsetMs + ms);
-  m_trend->ShowStability(m_state.stability.Latest(), m_state.stability.WindowMs());
+  // The values as the main window shows them.
+  m_trendPoints.Add({m_epochOffsetMs + ms, static_cast<double>(protocol::DoValueShown(r.doValue)),
+                     static_cast<double>(protocol::CutTo2Decimals(r.temperature))});
+  m_newestReply = reply;
+  if (TrendShown()) {
+    m_trend->CatchUp();
+    m_trend->ShowReply(reply);
+    m_trend->ShowStability(m_state.stability.Latest(), m_state.stability.WindowMs());
+  }
   if (m_recorder.IsRecording()) m_recorder.Record(reply, QDateTime::fromMSecsSinceEpoch(m_epochOffsetMs + ms));
+  NoteLineActivity();
 }
 
-void ViewsHub::OnBytesHandled() { CheckPortReset(m_hooks.clockMs()); }
+void ViewsHub::OnBytesHandled() {
+  CheckPortReset(m_hooks.clockMs());
+  NoteLineActivity();
+}
+
+void ViewsHub::NoteLineActivity() {
+  m_lastLineMs = m_hooks.clockMs();
+  m_lineEverActive = true;
+  if (!m_tick.isActive()) m_tick.start();
+}
 
 void ViewsHub::CheckPortReset(qint64 ms) {
   const bool running = m_hooks.portResetRunning();
   if (running && !m_resetRunning) {
     m_log.OnPortReset(ms);
-    m_traffic->Refresh();
+    if (TrafficShown()) m_traffic->Refresh();
   }
   m_resetRunning = running;
+}
+
+bool ViewsHub::TickHasWork() const {
+  const qint64 now = m_hooks.clockMs();
+  return TrendShown() || TrafficShown() || m_recorder.IsRecording() || m_log.PendingBytes() > 0 || m_resetRunning ||
+         m_state.stability.Latest().stable ||  // must turn once the readings stop
+         (m_lineEverActive && now - m_lastLineMs < kLineLingerMs);
+}
+
+void ViewsHub::UpdateTicking() {
+  if (TickHasWork()) {
+    if (!m_tick.isActive()) m_tick.start();
+  } else {
+    m_tick.stop();
+  }
 }
 
 void ViewsHub::Tick() {
@@ -177,11 +252,12 @@ void ViewsHub::Tick() {
   const std::uint64_t before = m_log.TotalEntries();
   m_log.Flush(now);
   CheckPortReset(now);
-  if (m_log.TotalEntries() != before) m_traffic->Refresh();
+  if (m_log.TotalEntries() != before && TrafficShown()) m_traffic->Refresh();
   if (m_state.stability.HasEverBeenFed()) {
     m_state.stability.Tick(now);
-    m_trend->ShowStability(m_state.stability.Latest(), m_state.stability.WindowMs());
+    if (TrendShown()) m_trend->ShowStability(m_state.stability.Latest(), m_state.stability.WindowMs());
   }
+  UpdateTicking();
 }
 
 }  // namespace views

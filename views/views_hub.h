@@ -8,6 +8,7 @@
 #include "protocol/app_state.h"
 #include "views/reply_recorder.h"
 #include "views/traffic_log.h"
+#include "views/trend_store.h"
 
 class QAction;
 class QMenu;
@@ -24,6 +25,12 @@ class TrendWindow;
 // window menu before the About entry. The two windows are modeless top-level
 // windows of their own, so hiding the main window (while a sensor window is
 // up) leaves them on screen.
+//
+// Nothing here costs before it is used: the windows are made when first
+// asked for, and while hidden they are not fed (the hub keeps the trend's
+// points and the traffic log; a window takes them up when it shows). The
+// tick runs only while it has work, so an idle program with the port closed
+// does not wake up.
 class ViewsHub : public QObject {
   Q_OBJECT
 
@@ -39,8 +46,12 @@ class ViewsHub : public QObject {
   ViewsHub(QWidget* mainWindow, protocol::AppState& state, QMenu* windowMenu, Hooks hooks);
   ~ViewsHub() override;
 
-  TrendWindow* Trend() const { return m_trend; }
-  TrafficWindow* Traffic() const { return m_traffic; }
+  // The windows, made on first use and brought up to date.
+  TrendWindow* Trend();
+  TrafficWindow* Traffic();
+  const TrendStore& TrendPoints() const { return m_trendPoints; }
+  // True while the tick is running.
+  bool Ticking() const { return m_tick.isActive(); }
   ReplyRecorder& Recorder() { return m_recorder; }
   const TrafficLog& Log() const { return m_log; }
   QAction* TrendAction() const { return m_trendAction.data(); }
@@ -67,8 +78,18 @@ class ViewsHub : public QObject {
   // Closes frames after line silence, ages the stability verdict, notices port resets.
   void Tick();
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void CheckPortReset(qint64 ms);
+  // Starts the tick when it has work, stops it when not.
+  void UpdateTicking();
+  bool TickHasWork() const;
+  // The line moved: the tick runs for a while to close frames and notice resets.
+  void NoteLineActivity();
+  bool TrendShown() const;
+  bool TrafficShown() const;
   void ShowRecordingState();
   void ReportLater(const QString& text);
 
@@ -77,6 +98,10 @@ class ViewsHub : public QObject {
   Hooks m_hooks;
   qint64 m_epochOffsetMs = 0;
   TrafficLog m_log;
+  TrendStore m_trendPoints;
+  QByteArray m_newestReply;
+  qint64 m_lastLineMs = 0;  // clock of the last signal from the line
+  bool m_lineEverActive = false;
   ReplyRecorder m_recorder;
   TrendWindow* m_trend = nullptr;
   TrafficWindow* m_traffic = nullptr;

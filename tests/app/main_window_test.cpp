@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QFileInfo>
+#include <QHelpEvent>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -101,14 +103,23 @@ void MainWindowTest::initialDisplayAndWindowCommands() {
   auto* list = ui::Control<QComboBox>(&window, 1000);
   QCOMPARE(list->count(), 15);
   QCOMPARE(list->itemText(14), QStringLiteral("COM15"));
+  // The devices behind the entries are looked up when the operator reaches
+  // for the list, not at start-up.
+  QVERIFY(!list->itemData(10, Qt::ToolTipRole).isValid());
   list->setFocus();
   for (int i = 0; i < 10; ++i) QTest::keyClick(list, Qt::Key_Down);
   QCOMPARE(list->currentText(), QStringLiteral("COM11"));
   QCOMPARE(window.PortNumberSelected(), 11);
+  QVERIFY(!list->itemData(10, Qt::ToolTipRole).toString().isEmpty());
 
   // Opening COM11 reaches the device bound to COM11.
   SimProcess sim;
   QVERIFY2(sim.Start(PortLink(11), {}), qPrintable(sim.Error()));
+  // A later look at the list shows the device bound since.
+  QTest::qWait(1100);
+  QHelpEvent tip(QEvent::ToolTip, QPoint(5, 5), list->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(list, &tip);
+  QCOMPARE(list->itemData(10, Qt::ToolTipRole).toString(), QFileInfo(PortLink(11)).canonicalFilePath());
   MessageBoxAnswerer answers;
   QTest::mouseClick(Button(&window, 1002), Qt::LeftButton);
   QVERIFY(window.Comm().PortOpen());

@@ -54,6 +54,50 @@ TEST(PortNaming, LinkInPortDirectoryWinsOverSystemPorts) {
   EXPECT_EQ(ResolvePortNameIn(dir.path(), 1, system), QString("/dev/nonexistent-tty-42"));
 }
 
+TEST(PortNaming, SystemPortsAreListedOnlyForNumbersWithoutALink) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  ASSERT_TRUE(QFile::link("/dev/null", PortLinkPath(dir.path(), 1)));
+  ASSERT_TRUE(QFile::link("/dev/null", PortLinkPath(dir.path(), 2)));
+  const QStringList system = {"/dev/ttyS0", "/dev/ttyUSB0"};
+  int listings = 0;
+  const SystemPortLister lister = [&] {
+    ++listings;
+    return system;
+  };
+  struct Case {
+    QString directory;
+    int number;
+    QString expected;
+    int listings;
+  };
+  const Case cases[] = {
+      {dir.path(), 1, "/dev/null", 0},     // a link: no listing at all
+      {dir.path(), 2, "/dev/null", 0},
+      {dir.path(), 3, QString(), 1},       // no link: listed, and nothing third
+      {QString(), 1, "/dev/ttyUSB0", 1},  // no directory: listed
+      {dir.path(), 16, QString(), 0},      // out of range: nothing to look up
+  };
+  for (const Case& c : cases) {
+    listings = 0;
+    EXPECT_EQ(ResolvePortNameIn(c.directory, c.number, lister), c.expected) << "COM" << c.number;
+    EXPECT_EQ(listings, c.listings) << "COM" << c.number;
+  }
+  // All fifteen at once: the links bind COM1 and COM2, the rest take the
+  // system's order, listed once for all of them.
+  listings = 0;
+  const QStringList all = ResolvePortNamesIn(dir.path(), kLastPortNumber, lister);
+  EXPECT_EQ(listings, 1);
+  ASSERT_EQ(all.size(), kLastPortNumber);
+  EXPECT_EQ(all.mid(0, 4), (QStringList{"/dev/null", "/dev/null", QString(), QString()}));
+  EXPECT_EQ(ResolvePortNamesIn(QString(), 2, lister), (QStringList{"/dev/ttyUSB0", "/dev/ttyS0"}));
+  // Every number linked: the system is never asked.
+  for (int n = 3; n <= kLastPortNumber; ++n) ASSERT_TRUE(QFile::link("/dev/null", PortLinkPath(dir.path(), n)));
+  listings = 0;
+  EXPECT_EQ(ResolvePortNamesIn(dir.path(), kLastPortNumber, lister), QStringList(kLastPortNumber, "/dev/null"));
+  EXPECT_EQ(listings, 0);
+}
+
 TEST(PortNaming, PortDirectoryIsPrivateAndFollowsRuntimeDir) {
   const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
   QTemporaryDir runtime;

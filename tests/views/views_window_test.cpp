@@ -98,6 +98,8 @@ class ViewsWindowTest : public QObject {
   void trafficWindowClassifiesAScriptedLineAndStaysBounded();
   void trendAndRecordingGetExactlyTheAcceptedReplies();
   void stabilityIndicatorSettlesWithASteadySensor();
+  void dayLongTrendIsPlottedFromTheStoreWithinThePlotsWidth();
+  void viewsTickOnlyWhileTheyHaveWork();
 };
 
 void ViewsWindowTest::menuEntriesOpenModelessWindowsAndToggleRecording() {
@@ -245,7 +247,9 @@ void ViewsWindowTest::trafficWindowClassifiesAScriptedLineAndStaysBounded() {
   QVERIFY(copied.at(4).contains(HexText(corrupt)));
 
   // Days of polls: the window holds the newest 5000, the counters all of them.
+  // While hidden the window is not fed; asking for it brings it up to date.
   for (int i = 0; i < 6000; ++i) send(protocol::PollBlock(3), 10000 + i * 2000LL);
+  QCOMPARE(hub.Traffic()->Model(), model);
   QCOMPARE(model->rowCount(), 5000);
   QCOMPARE(static_cast<int>(hub.Log().Entries().size()), 5000);
   QCOMPARE(hub.Log().Counters().polls, 6003u);
@@ -376,6 +380,151 @@ void ViewsWindowTest::stabilityIndicatorSettlesWithASteadySensor() {
   QTest::mouseClick(zeroWait.OkButton(), Qt::LeftButton);
   QCOMPARE(state.link.pendingWriteReg, std::uint8_t(protocol::Command));
   QCOMPARE(state.link.pendingWrite, protocol::StartZeroCal(state.link.currentAddress));
+}
+
+namespace {
+
+QByteArray Reply(float oxygen, float temperature) {
+  protocol::RegisterBlock block;
+  block.regs[protocol::DeviceType] = protocol::kSensorDeviceType;
+  block.regs[protocol::Unit] = 1;
+  block.SetFloat(protocol::DoValue, oxygen);
+  block.SetFloat(protocol::Temperature, temperature);
+  return Bytes(block.PollReply(1));
+}
+
+bool TopLevelNamed(const QString& name) {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == name) return true;
+  return false;
+}
+
+}  // namespace
+
+void ViewsWindowTest::dayLongTrendIsPlottedFromTheStoreWithinThePlotsWidth() {
+  protocol::AppState state;
+  ScriptedLine line;
+  qint64 clock = 0;
+  views::ViewsHub hub(&line, state, nullptr, {[&clock] { return clock; }, nullptr});
+
+  // A day and a bit of replies at 2 s, a slow wave with a spike now and then,
+  // while nobody looks: no window exists, the store keeps the newest day.
+  const int total = views::TrendWindow::kMaxPoints + 500;
+  const QByteArray replies[] = {Reply(8.0f, 20.0f), Reply(8.5f, 20.5f), Reply(9.0f, 21.0f), Reply(8.5f, 20.5f),
+                                Reply(14.0f, 25.0f)};
+  for (int i = 0; i < total; ++i) {
+    clock = 2000LL * i;
+    emit line.ReplyAccepted(replies[i % 97 == 0 ? 4 : (i / 50) % 4], clock);
+  }
+  QVERIFY(!TopLevelNamed(QStringLiteral("trendWindow")));
+  QVERIFY(!TopLevelNamed(QStringLiteral("trafficWindow")));
+  QCOMPARE(static_cast<int>(hub.TrendPoints().Size()), views::TrendWindow::kMaxPoints);
+
+  hub.ShowTrend();
+  views::TrendWindow* trend = hub.Trend();
+  QVERIFY(QTest::qWaitForWindowExposed(trend));
+  QCOMPARE(trend->PointCount(), views::TrendWindow::kMaxPoints);
+  QCOMPARE(trend->OxygenPoints().first().x(), static_cast<double>(hub.EpochOffsetMs() + 2000LL * 500));
+
+  // Every span: the plot holds at most a few points per pixel column, and
+  // only points the sensor sent; the lowest and highest on screen and the
+  // newest are there.
+  auto* span = trend->findChild<QComboBox*>(QStringLiteral("spanList"));
+  QVERIFY(span);
+  struct Case {
+    int spanIndex;
+    bool everyPoint;  // short spans plot every point of the range
+  };
+  const Case cases[] = {{0, true}, {1, true}, {2, false}, {3, false}};
+  for (const Case& c : cases) {
+    span->setCurrentIndex(c.spanIndex);
+    for (int more = 0; more < 3; ++more) {  // and after new replies while shown
+      clock += 2000;
+      emit line.ReplyAccepted(replies[more == 1 ? 4 : 0], clock);
+      const auto [from, to] = trend->TimeRange();
+      QCOMPARE(to, static_cast<qint64>(trend->OxygenPoints().last().x()));
+      for (const QList<QPointF>& plotted : {trend->PlottedOxygen(), trend->PlottedTemperature()}) {
+        QVERIFY2(plotted.size() <= 6 * std::max(400, trend->width()),
+                 qPrintable(QStringLiteral("span %1: %2 points plotted").arg(c.spanIndex).arg(plotted.size())));
+        QVERIFY2(plotted.last().x() == static_cast<double>(to), qPrintable(QStringLiteral("span %1").arg(c.spanIndex)));
+      }
+      const QList<QPointF> all = trend->OxygenPoints();
+      const QList<QPointF> plotted = trend->PlottedOxygen();
+      QList<QPointF> inRange;
+      double lo = 1e9, hi = -1e9;
+      for (const QPointF& p : all)
+        if (p.x() >= from && p.x() <= to) {
+          inRange << p;
+          lo = std::min(lo, p.y());
+          hi = std::max(hi, p.y());
+        }
+      bool sawLow = false, sawHigh = false;
+      for (const QPointF& p : plotted) {
+        QVERIFY2(all.contains(p), qPrintable(QStringLiteral("span %1: (%2, %3) was never received")
+                                                 .arg(c.spanIndex).arg(p.x(), 0, 'f', 0).arg(p.y())));
+        if (p.x() >= from && p.x() <= to) {
+          sawLow = sawLow || p.y() == lo;
+          sawHigh = sawHigh || p.y() == hi;
+        }
+      }
+      QVERIFY2(sawLow && sawHigh, qPrintable(QStringLiteral("span %1").arg(c.spanIndex)));
+      if (c.everyPoint)
+        for (const QPointF& p : inRange) QVERIFY(plotted.contains(p));
+      else
+        QVERIFY(plotted.size() < inRange.size());
+    }
+  }
+
+  // Hidden again it is not fed; shown, it takes up what came meanwhile.
+  trend->hide();
+  const QList<QPointF> before = trend->PlottedOxygen();
+  for (int i = 0; i < 400; ++i) {
+    clock += 2000;
+    emit line.ReplyAccepted(replies[0], clock);
+  }
+  QCOMPARE(trend->PlottedOxygen(), before);
+  hub.ShowTrend();
+  QCOMPARE(trend->TimeRange().second, clock + hub.EpochOffsetMs());
+  QCOMPARE(trend->PlottedOxygen().last(), QPointF(static_cast<double>(clock + hub.EpochOffsetMs()), 8.0));
+}
+
+void ViewsWindowTest::viewsTickOnlyWhileTheyHaveWork() {
+  protocol::AppState state;
+  ScriptedLine line;
+  qint64 clock = 0;
+  bool resetting = false;
+  views::ViewsHub hub(&line, state, nullptr, {[&clock] { return clock; }, [&resetting] { return resetting; }});
+  QTemporaryDir dir;
+  const QByteArray reply = Reply(8.0f, 20.0f);
+  // Each step leaves the line quiet for a while, then asks whether the tick
+  // still runs after one more tick.
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    bool ticking;
+  };
+  const Step steps[] = {
+      {"a new program, port closed", [] {}, false},
+      {"a poll sent", [&] { emit line.FrameSent(Bytes(protocol::PollBlock(1)), clock); }, true},
+      {"quiet long after the poll", [&] { clock += 10000; }, false},
+      {"half a reply arrives", [&] { emit line.BytesArrived(reply.left(30), clock); }, true},
+      {"quiet long after it: the tick closed it", [&] { clock += 10000; }, false},
+      {"recording", [&] { QVERIFY(hub.StartRecording(dir.filePath(QStringLiteral("r.csv")))); }, true},
+      {"recording stopped", [&] { hub.StopRecording(); }, false},
+      {"the traffic window shown", [&] { hub.ShowTraffic(); }, true},
+      {"the traffic window closed", [&] { hub.Traffic()->close(); }, false},
+      {"the trend window shown", [&] { hub.ShowTrend(); }, true},
+      {"the trend window closed", [&] { hub.Trend()->close(); }, false},
+      {"a port reset running, quiet", [&] { resetting = true; emit line.BytesHandled(); clock += 10000; }, true},
+      {"the reset over", [&] { resetting = false; }, false},
+  };
+  for (const Step& step : steps) {
+    step.act();
+    QCoreApplication::processEvents();  // windows shown or hidden report it queued
+    hub.Tick();
+    QCoreApplication::processEvents();
+    QVERIFY2(hub.Ticking() == step.ticking, step.what);
+  }
 }
 
 int main(int argc, char* argv[]) {

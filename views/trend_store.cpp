@@ -1,0 +1,29 @@
+#include "views/trend_store.h"
+
+#include <algorithm>
+
+namespace views {
+
+TrendStore::TrendStore(std::size_t capacity) : m_ring(std::max<std::size_t>(capacity, 1)) {}
+
+void TrendStore::Add(const TrendPoint& point) {
+  m_ring[m_end % m_ring.size()] = point;
+  ++m_end;
+  if (m_size < m_ring.size()) ++m_size;
+}
+
+const TrendPoint& TrendStore::AtSeq(std::uint64_t seq) const { return m_ring[seq % m_ring.size()]; }
+
+std::uint64_t TrendStore::SeqAtOrAfter(std::int64_t ms) const {
+  std::uint64_t lo = FirstSeq(), hi = m_end;
+  while (lo < hi) {
+    const std::uint64_t mid = lo + (hi - lo) / 2;
+    if (AtSeq(mid).ms < ms)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo;
+}
+
+}  // namespace views

@@ -1,0 +1,44 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace views {
+
+// One accepted reply as the trend shows it: when, and the values as the main
+// window shows them.
+struct TrendPoint {
+  std::int64_t ms = 0;  // ms since 1970, UTC
+  double oxygen = 0;
+  double temperature = 0;
+};
+
+// The trend of this run, kept whether or not a window shows it: a ring of the
+// newest `capacity` points. Adding is O(1) and never allocates once full, so a
+// day-long session costs every reply the same. Points are numbered by
+// sequence (the first point ever added is 0), so a reader can tell which
+// points it has already taken and which have dropped out meanwhile.
+class TrendStore {
+ public:
+  explicit TrendStore(std::size_t capacity);
+
+  void Add(const TrendPoint& point);
+
+  std::size_t Size() const { return m_size; }
+  std::size_t Capacity() const { return m_ring.size(); }
+  // Sequence of the oldest point held, and one past the newest.
+  std::uint64_t FirstSeq() const { return m_end - m_size; }
+  std::uint64_t EndSeq() const { return m_end; }
+  // The point numbered `seq`; FirstSeq() <= seq < EndSeq().
+  const TrendPoint& AtSeq(std::uint64_t seq) const;
+  // The first point at or after `ms` (EndSeq() when none); points are in
+  // time order, so this is a binary search.
+  std::uint64_t SeqAtOrAfter(std::int64_t ms) const;
+
+ private:
+  std::vector<TrendPoint> m_ring;
+  std::size_t m_size = 0;
+  std::uint64_t m_end = 0;
+};
+
+}  // namespace views
