@@ -296,7 +296,9 @@ TEST_F(CliAgainstSim, WatchPrintsOneRowPerPollEveryTwoSeconds) {
     ASSERT_EQ(cells.size(), 13) << lines[i].toStdString();
     const QDateTime time = QDateTime::fromString(cells[0], Qt::ISODateWithMs);
     ASSERT_TRUE(time.isValid()) << cells[0].toStdString();
-    if (previous.isValid()) EXPECT_GE(previous.msecsTo(time), 1500) << lines[i].toStdString();
+    if (previous.isValid()) {
+      EXPECT_GE(previous.msecsTo(time), 1500) << lines[i].toStdString();
+    }
     previous = time;
     EXPECT_EQ(cells.mid(1), (QStringList{"5", "6.78", "mg/L", "18.5", "正常", QString::fromStdString(s.phaseDiff),
                                          QString::fromStdString(s.redPhase), QString::fromStdString(s.greenPhase),
