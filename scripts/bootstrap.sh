@@ -36,7 +36,7 @@ test_packages=(
   libmodbus-dev mbpoll python3-pymodbus
   clang libclang-rt-14-dev
   locales
-  help2man dpkg-dev file man-db desktop-file-utils appstream lintian bash-completion
+  help2man dpkg-dev file man-db bsdextrautils desktop-file-utils appstream lintian bash-completion
   g++-mingw-w64-x86-64-posix wine64
 )
 qt_packages="qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev"
