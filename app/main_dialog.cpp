@@ -481,7 +481,12 @@ void CMainDlg::OpenSensorWindow(SensorWindow which) {
 // ---- help, about, keys, window menu ----
 
 void CMainDlg::OnHelp() {
-  const QFileInfo help(QDir::current().absoluteFilePath(QStringLiteral("help.pdf")));
+  // The working folder first, as always; then the copy an installation puts in
+  // its documentation folder, for a tool started from the desktop menu.
+  QFileInfo help(QDir::current().absoluteFilePath(QStringLiteral("help.pdf")));
+  if (!help.exists())
+    help.setFile(QDir(QCoreApplication::applicationDirPath())
+                     .filePath(QStringLiteral(SENSORTOOL_DOC_FROM_BIN "/help.pdf")));
   if (!help.exists()) return;  // a missing manual passes silently
   m_openUrl(QUrl::fromLocalFile(help.absoluteFilePath()));
 }

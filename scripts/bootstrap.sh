@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing (Debian packages), builds, then either starts the
-# tool against the simulated sensor (`run`) or runs every test (`test`).
+# tool against the simulated sensor (`run`: only the tool, the simulator and
+# the manual are built, and only the packages they need are installed) or runs
+# every test (`test`).
 #
-# `test` runs the suite three ways: the normal build; the whole suite again in
+# `test` builds with warnings as errors, then runs the suite: the normal build,
+# then checks `cmake --install` and the Debian package (scripts/check-package.sh),
+# cross-builds the Qt-free core for Windows and runs its protocol tests under
+# Wine; then the whole suite again in
 # a second build with AddressSanitizer and UndefinedBehaviorSanitizer, where any
 # report fails its test; and the libFuzzer targets (clang) for a bounded time
 # each on a copy of their seed corpus, where any finding fails.
@@ -15,21 +20,30 @@ mode="${1:-test}"
 build_dir="${SENSORTOOL_BUILD_DIR:-$here/build}"
 sanitize_dir="${SENSORTOOL_SANITIZE_BUILD_DIR:-$build_dir-sanitize}"
 fuzz_dir="${SENSORTOOL_FUZZ_BUILD_DIR:-$build_dir-fuzz}"
+mingw_dir="${SENSORTOOL_MINGW_BUILD_DIR:-$build_dir-mingw}"
 fuzz_seconds="${SENSORTOOL_FUZZ_SECONDS:-20}"
 
-packages=(
+# What building and running the tool needs, and what only the tests, the
+# package checks and the Windows cross build need on top.
+run_packages=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-serialport-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev
+  fonts-noto-cjk xvfb xauth
+)
+test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-noto-cjk fonts-liberation
+  fonts-liberation
   libmodbus-dev mbpoll python3-pymodbus
   clang libclang-rt-14-dev
-  xvfb xauth locales
+  locales
+  help2man dpkg-dev file man-db bsdextrautils desktop-file-utils appstream lintian bash-completion
+  g++-mingw-w64-x86-64-posix wine64
 )
+qt_packages="qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev"
 
 install_missing() {
   local missing=()
-  for p in "${packages[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -40,9 +54,25 @@ install_missing() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
 }
 
-build() {
+configure() {
   cmake -S "$here" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$build_dir"
+  # Without Qt (or one of its modules) CMake builds only the Qt-free core.
+  if ! ninja -C "$build_dir" -t targets all | grep -q '^sensortool:'; then
+    echo "Qt 6 or one of its modules was not found, so the tool cannot be built." >&2
+    echo "Install them with: sudo apt-get install $qt_packages" >&2
+    exit 1
+  fi
+}
+
+# The protocol core, the simulator core and the protocol tests built for
+# Windows with MinGW-w64; the tests run under Wine.
+windows_core_tests() {
+  export WINEPREFIX="$mingw_dir/wineprefix" WINEDEBUG=-all
+  cmake -S "$here" -B "$mingw_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64.cmake" -DSENSORTOOL_WERROR=ON \
+    -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON >/dev/null
+  cmake --build "$mingw_dir" --target protocol sensor_sim_core protocol_tests
+  ctest --test-dir "$mingw_dir" --output-on-failure --timeout 300
 }
 
 # LeakSanitizer stops the process's threads with ptrace-like means that some
@@ -97,31 +127,34 @@ sanitizer_tests() {
 fuzz_runs() {
   # Only the protocol core and the fuzz targets: no Qt, no test suite.
   cmake -S "$here" -B "$fuzz_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-    -DSENSORTOOL_FUZZ=ON -DSENSORTOOL_BUILD_TESTS=OFF -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON >/dev/null
+    -DSENSORTOOL_FUZZ=ON -DSENSORTOOL_WERROR=ON -DSENSORTOOL_BUILD_TESTS=OFF -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON >/dev/null
   cmake --build "$fuzz_dir"
   local leaks=1
   leak_checks_work || leaks=0
   SENSORTOOL_DETECT_LEAKS=$leaks "$here/fuzz/run-fuzzers.sh" "$fuzz_dir" "$fuzz_seconds"
 }
 
-install_missing
-
 case "$mode" in
   test)
-    build
+    install_missing "${run_packages[@]}" "${test_packages[@]}"
+    configure -DSENSORTOOL_WERROR=ON -DSENSORTOOL_BUILD_TESTS=ON
+    cmake --build "$build_dir"
     export QT_QPA_PLATFORM=offscreen
     ctest --test-dir "$build_dir" --output-on-failure --timeout 600
+    echo "== Installation and the Debian package =="
+    "$here/scripts/check-package.sh" "$build_dir"
+    echo "== The Windows core (MinGW-w64) and its protocol tests under Wine =="
+    windows_core_tests
     echo "== The whole suite again with AddressSanitizer and UndefinedBehaviorSanitizer =="
     sanitizer_tests
     echo "== Fuzzing for ${fuzz_seconds} s per target =="
     fuzz_runs
     ;;
   run)
-    build
-    if [ ! -x "$build_dir/app/sensortool" ]; then
-      echo "The main window is not built yet: not yet."
-      exit 0
-    fi
+    install_missing "${run_packages[@]}"
+    # Only what the run needs: the tool, the simulated sensor and the manual.
+    configure -DSENSORTOOL_BUILD_TESTS=OFF
+    cmake --build "$build_dir" --target sensortool sensor-sim help_pdf
     exec "$here/scripts/run-with-simulator.sh" "$build_dir"
     ;;
   *)

@@ -148,9 +148,20 @@ void MainWindowTest::initialDisplayAndWindowCommands() {
   QVERIFY(pdf.open(QIODevice::WriteOnly));
   pdf.close();
   QTest::mouseClick(Button(&window, 1027), Qt::LeftButton);
-  QDir::setCurrent(previousDir);
   QCOMPARE(opened.size(), 1);
   QCOMPARE(opened.first().toLocalFile(), QFileInfo(pdf).absoluteFilePath());
+  // Without one there, the copy an installation keeps in its documentation folder.
+  QVERIFY(pdf.remove());
+  QFile installed(QDir(QCoreApplication::applicationDirPath())
+                      .filePath(QStringLiteral(SENSORTOOL_DOC_FROM_BIN "/help.pdf")));
+  QVERIFY(QDir().mkpath(QFileInfo(installed).absolutePath()));
+  QVERIFY(installed.open(QIODevice::WriteOnly));
+  installed.close();
+  QTest::mouseClick(Button(&window, 1027), Qt::LeftButton);
+  installed.remove();
+  QDir::setCurrent(previousDir);
+  QCOMPARE(opened.size(), 2);
+  QCOMPARE(opened.last().toLocalFile(), QFileInfo(installed).absoluteFilePath());
 
   // Enter ends the window through OK, Esc through cancel.
   for (const auto& [key, result] : {std::pair{Qt::Key_Return, int(QDialog::Accepted)},

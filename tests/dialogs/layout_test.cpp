@@ -39,8 +39,9 @@ void CheckLayout(QWidget* window, const std::map<int, QString>& widest) {
     EXPECT_TRUE(inside.contains(w->geometry())) << Name(w) << " leaves the window";
     const QFontMetrics fm(w->font());
     if (auto* group = qobject_cast<QGroupBox*>(w)) {
-      if (!group->title().isEmpty())
+      if (!group->title().isEmpty()) {
         EXPECT_LE(fm.horizontalAdvance(group->title()) + 16, group->width()) << Name(w);
+      }
       continue;
     }
     if (auto* label = qobject_cast<QLabel*>(w)) {

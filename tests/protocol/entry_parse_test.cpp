@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "comma_locale.h"
 #include "protocol/entry_parse.h"
 #include "protocol/rtu_frame.h"
 
@@ -100,7 +101,7 @@ TEST(EntryNumber, ValueIsRoundedToTheFloatTheMemberStores) {
 TEST(EntryParse, IgnoresACommaLocale) {
   const char* previous = std::setlocale(LC_ALL, nullptr);
   const std::string saved = previous ? previous : "C";
-  ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "German locale missing (LOCPATH)";
+  ASSERT_TRUE(SetCommaLocale()) << "German locale missing (LOCPATH)";
   EXPECT_EQ(ParseEntryNumber("1.5"), std::optional<float>(1.5f));
   EXPECT_EQ(ParseEntryNumber("1,5"), std::nullopt);
   EXPECT_EQ(ParseEntryInteger(" 42 "), std::optional<std::uint32_t>(42u));

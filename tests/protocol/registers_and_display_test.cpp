@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "comma_locale.h"
 #include "hex.h"
 #include "protocol/display_rules.h"
 #include "protocol/registers.h"
@@ -145,7 +146,7 @@ TEST(DisplayRules, FormattingIgnoresACommaLocale) {
   // The locale is compiled into the build tree by the test set-up.
   const char* previous = std::setlocale(LC_ALL, nullptr);
   const std::string saved = previous ? previous : "C";
-  ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "German locale missing (LOCPATH)";
+  ASSERT_TRUE(SetCommaLocale()) << "German locale missing (LOCPATH)";
   char printed[32];
   std::snprintf(printed, sizeof printed, "%.*g", 6, 8.27);
   EXPECT_STREQ(printed, "8,27") << "the locale should really use a decimal comma";

@@ -30,8 +30,6 @@ sim::SimOptions Parse(std::vector<std::string> args) {
   return o;
 }
 
-Bytes Write16(std::uint8_t address, std::uint8_t reg, std::uint16_t value) { return BuildWrite16(address, reg, value); }
-
 TEST(SimOptions, ParseValuesDefaultsAndMistakes) {
   sim::SimOptions o = Parse({});
   EXPECT_EQ(o.com, 1);
@@ -328,7 +326,9 @@ TEST(SimSlaveFaults, EachFaultHitsItsRepliesAndRepeatsWithTheSeed) {
   for (int i = 0; i < 6; ++i) {
     const bool hit = (i + 1) % 3 == 0;
     EXPECT_EQ(r[i].size(), hit ? kPollReplyLength - 1 : kPollReplyLength) << i;
-    if (!hit) EXPECT_EQ(r[i], clean);
+    if (!hit) {
+      EXPECT_EQ(r[i], clean);
+    }
   }
 
   o = Steady();

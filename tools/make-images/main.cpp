@@ -3,6 +3,7 @@
 // changing a drawing; the outputs are committed, the build only embeds them.
 //
 //   make-images [output-dir]      (default: the source tree's res/images)
+//   make-images --app-icons DIR   the application icon at 16..256 pixels
 
 #include <QDir>
 #include <QFont>
@@ -63,11 +64,14 @@ void FillDrop(QPainter& p, const QPainterPath& drop) {
   p.drawPath(drop);
 }
 
-// Icon 128: the sensor probe dipping into a drop of water.
-QImage ApplicationIcon() {
-  QImage image = NewCanvas(32, 32);
+// Icon 128: the sensor probe dipping into a drop of water. Drawn on a 32-unit
+// grid; other sizes scale the drawing rather than the pixels, so the desktop's
+// large icons stay sharp.
+QImage ApplicationIcon(int size = 32) {
+  QImage image = NewCanvas(size, size);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 32.0, size / 32.0);
   // Cable.
   p.setPen(QPen(kSteelDark, 2.0, Qt::SolidLine, Qt::RoundCap));
   p.drawLine(QPointF(13, 1), QPointF(13, 5));
@@ -232,9 +236,17 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
   const QStringList args = QCoreApplication::arguments();
+  bool ok = true;
+  // --app-icons DIR: the application icon in the desktop's standard sizes,
+  // DIR/<n>x<n>/apps/sensortool.png, for installation. The build runs this.
+  if (args.size() == 3 && args.at(1) == QLatin1String("--app-icons")) {
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+      ok &= Save(ApplicationIcon(size), QStringLiteral("%1/%2x%2/apps/sensortool.png").arg(args.at(2)).arg(size),
+                 "PNG");
+    return ok ? EXIT_SUCCESS : EXIT_FAILURE;
+  }
   const QString out = args.size() > 1 ? args.at(1) : QStringLiteral(MAKE_IMAGES_DEFAULT_OUT);
 
-  bool ok = true;
   ok &= Save(ApplicationIcon(), out + "/icons/128.png", "PNG");
   ok &= Save(OpenPortIcon(), out + "/icons/129.png", "PNG");
   ok &= Save(LampIcon(kGreen, kGreenDark), out + "/icons/131.png", "PNG");
