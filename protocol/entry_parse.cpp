@@ -80,7 +80,12 @@ std::optional<float> ParseEntryNumber(std::string_view text) {
   if (magnitude >= kFloatOverflow) return std::nullopt;
   // Between FLT_MAX and that bound the nearest float is FLT_MAX itself.
   if (magnitude > static_cast<double>(FLT_MAX)) return value < 0 ? -FLT_MAX : FLT_MAX;
-  return static_cast<float>(value);
+  // A value too small for a float would reach the sensor as 0, or as -0.0
+  // when negative: a value nobody typed, and one that passes the range
+  // checks of fields that refuse negatives.
+  const float stored = static_cast<float>(value);
+  if (stored == 0.0f && value != 0.0) return std::nullopt;
+  return stored;
 }
 
 }  // namespace protocol

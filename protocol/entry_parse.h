@@ -19,7 +19,8 @@ std::optional<std::uint32_t> ParseEntryInteger(std::string_view text);
 // Refused (nullopt): anything else (so "nan", "inf", hexadecimal floats and
 // trailing characters), a value that is zero while its first non-blank
 // character is not the digit 0 (".0", "-0" and "+0.0" are refused, "0" and
-// "0e5" pass), and a value whose magnitude does not fit a float.
+// "0e5" pass), a value whose magnitude does not fit a float, and a non-zero
+// value so small that it would be stored as zero (of either sign).
 // The result is the value as a float member stores it (rounded to nearest).
 std::optional<float> ParseEntryNumber(std::string_view text);
 

@@ -245,6 +245,9 @@ TEST(CliSetValue, SameParseAndRangeMessagesAsTheEntryWindows) {
       {SetField::FactoryAir, "20000", nullptr},
       {SetField::FactoryAir, ".0", "请键入一个数。"},
       {SetField::Zero, "abc", "请键入一个数。"},
+      {SetField::Zero, "-1e-50", "请键入一个数。"},  // would be written as -0.0
+      {SetField::Air, "1e-50", "请键入一个数。"},    // would be written as 0
+      {SetField::Pressure, "1e-46", "请键入一个数。"},
   };
   for (const Case& c : cases) {
     std::string message = "<untouched>";

@@ -53,7 +53,7 @@ TEST(EntryNumber, RefusesZeroNotStartingWithTheDigitZeroAndEverythingOutsideTheS
   for (const char* text : {".0", "-0", "+0", "-0.0", ".0e3", " -0 ", "", " ", "abc", "1a", "1.2.3",
                            ".", "-", "+", "e5", "1e", "1e+", "--1", "+-1", "1 2", "1,5", "0x1p3",
                            "0x10", "nan", "NaN", "-nan", "inf", "-inf", "Infinity", "12\n",
-                           "５", "1e400", "-1e400", "1e-400"}) {
+                           "５", "1e400", "-1e400", "1e-400", "1e-50", "-1e-50", "-7e-46", "0.1e-45"}) {
     EXPECT_EQ(ParseEntryNumber(text), std::nullopt) << '"' << text << '"';
   }
 }
