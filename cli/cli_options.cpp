@@ -318,7 +318,7 @@ std::string HelpText(Command command) {
       return "Usage: sensortool-cli calibrate zero|air|restore [--yes] [--port PORT] [--address N]\n\n"
              "Sends a calibration command to the sensor: zero calibration (in oxygen-free\n"
              "water), air calibration (in air) or restore of the factory calibration.\n"
-             "Asks for confirmation on stdin first; answer y to go on.\n\n"
+             "Asks for confirmation on stdin first; answer y, yes or 是 to go on.\n\n"
              "  -y, --yes       do not ask\n\n" +
              common + "\n" + status;
     case Command::Watch:
@@ -343,6 +343,14 @@ std::string HelpText(Command command) {
          "  watch [--csv] [--count N]       one line per poll, every 2 s\n"
          "  help [COMMAND]                  show help\n\n" +
          common + "\n" + status;
+}
+
+bool IsConfirmation(const std::string& answer) {
+  const std::size_t begin = answer.find_first_not_of(" \t\r\n");
+  if (begin == std::string::npos) return false;
+  const std::size_t end = answer.find_last_not_of(" \t\r\n");
+  const std::string word = Lower(answer.substr(begin, end - begin + 1));
+  return word == "y" || word == "yes" || word == "是";
 }
 
 // ---- set VALUE ----

@@ -64,6 +64,10 @@ std::string HelpText(Command command);
 const char* FieldName(SetField field);
 const char* CommandName(Command command);
 
+// The answer to a calibration prompt: only y, yes (any case) or 是, with
+// blanks around, go on; "yellow", "nein" or an empty line do not.
+bool IsConfirmation(const std::string& answer);
+
 // ---- set VALUE: the entry windows' rules ----
 
 struct SetValue {

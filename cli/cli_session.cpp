@@ -374,7 +374,7 @@ bool CliSession::Confirm() {
   // A piped answer is not echoed: end the prompt's line ourselves.
   if (::isatty(0) != 1) Err("\n");
 #endif
-  return answered && (line[0] == 'y' || line[0] == 'Y');
+  return answered && IsConfirmation(line);
 }
 
 void CliSession::BeginWrite(protocol::EntryWrite write) {

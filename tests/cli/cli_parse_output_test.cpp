@@ -142,6 +142,15 @@ TEST(CliArguments, BadArgumentsAreRefusedWithAClearMessage) {
   EXPECT_EQ(ErrorOf({"read", "--port", "COM16"}).rfind("invalid port 'COM16'", 0), 0u);
 }
 
+TEST(CliArguments, OnlyYesConfirmsACalibration) {
+  const std::pair<const char*, bool> answers[] = {
+      {"y\n", true},   {"Y", true},        {" yes \r\n", true}, {"YES\n", true}, {"是\n", true},
+      {"yellow\n", false}, {"yes please", false}, {"n\n", false},    {"\n", false},   {"", false},
+      {"ja", false},    {"是的", false},
+  };
+  for (const auto& [answer, yes] : answers) EXPECT_EQ(cli::IsConfirmation(answer), yes) << '"' << answer << '"';
+}
+
 TEST(CliArguments, PortNamesAndDevicePaths) {
   for (const auto& [text, number] : std::vector<std::pair<std::string, int>>{
            {"COM1", 1}, {"com7", 7}, {"Com15", 15}}) {
