@@ -25,6 +25,7 @@
 #include "sensor_model.h"
 #include "sim_options.h"
 #include "sim_slave.h"
+#include "sensortool_version.h"
 
 namespace {
 
@@ -75,24 +76,38 @@ bool MakeRaw(int fd, bool setSpeed) {
   return ::tcsetattr(fd, TCSANOW, &tio) == 0;
 }
 
-// Points `linkPath` at `target`, replacing an older link (e.g. of a run that
-// was killed) but never a file or directory.
+// Points `linkPath` at `target`. A link left by a run that was killed points
+// at a pseudo-terminal that has gone and is replaced; a link whose device
+// still exists is served by a live process (another simulator, or a real
+// port bound to that name) and is refused, as is anything not a link.
 bool PlaceLink(const std::string& linkPath, const std::string& target, std::string* error) {
   struct stat st {};
-  if (::lstat(linkPath.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
-    *error = linkPath + " exists and is not a symbolic link";
-    return false;
+  if (::lstat(linkPath.c_str(), &st) == 0) {
+    if (!S_ISLNK(st.st_mode)) {
+      *error = linkPath + " exists and is not a symbolic link";
+      return false;
+    }
+    struct stat device {};
+    if (::stat(linkPath.c_str(), &device) == 0 && S_ISCHR(device.st_mode)) {
+      char buf[4096];
+      const ssize_t n = ::readlink(linkPath.c_str(), buf, sizeof buf - 1);
+      const std::string old = n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string("a device");
+      *error = linkPath + " is in use: it points at " + old +
+               ", which a running process serves; stop that process or choose another port";
+      return false;
+    }
+    ::unlink(linkPath.c_str());
   }
-  const std::string temp = linkPath + ".new." + std::to_string(::getpid());
-  ::unlink(temp.c_str());
-  if (::symlink(target.c_str(), temp.c_str()) != 0 || ::rename(temp.c_str(), linkPath.c_str()) != 0) {
+  // symlink() never replaces: of two simulators starting at once, one wins.
+  if (::symlink(target.c_str(), linkPath.c_str()) != 0) {
     *error = "cannot create " + linkPath + ": " + std::strerror(errno);
-    ::unlink(temp.c_str());
     return false;
   }
   return true;
 }
 
+// Removes the link on the way out only while it still points at our own
+// pseudo-terminal, never one another process has placed since.
 void RemoveLinkIfOurs(const std::string& linkPath, const std::string& target) {
   char buf[4096];
   const ssize_t n = ::readlink(linkPath.c_str(), buf, sizeof buf - 1);
@@ -141,7 +156,10 @@ int main(int argc, char** argv) {
   switch (sim::ParseSimOptions(args, &options, &error)) {
     case sim::ParseResult::Help:
       std::fputs(sim::HelpText().c_str(), stdout);
-      return 0;
+      return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    case sim::ParseResult::Version:
+      std::printf("sensor-sim %s\n", SENSORTOOL_VERSION);
+      return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     case sim::ParseResult::Error:
       std::fprintf(stderr, "sensor-sim: %s\nTry 'sensor-sim --help' for the options.\n", error.c_str());
       return 2;
@@ -211,13 +229,13 @@ int main(int argc, char** argv) {
   sim::SimSlave slave(model, options);
   const Clock::time_point start = Clock::now();
   const auto gap = std::chrono::milliseconds(options.frameGapMs);
-  sim::Bytes pending;
+  sim::RequestBuffer pending;
   Clock::time_point lastByte = start;
   int exitCode = 0;
 
   while (!g_stop) {
     int timeoutMs = 200;
-    if (!pending.empty()) {
+    if (!pending.Empty() || pending.Overrun()) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(lastByte + gap - Clock::now()).count();
       timeoutMs = static_cast<int>(std::max<long long>(0, left));
     }
@@ -229,7 +247,7 @@ int main(int argc, char** argv) {
         std::uint8_t buf[512];
         const ssize_t n = ::read(fd, buf, sizeof buf);
         if (n > 0) {
-          pending.insert(pending.end(), buf, buf + n);
+          pending.Append(buf, static_cast<std::size_t>(n));
           lastByte = Clock::now();
           continue;
         }
@@ -241,10 +259,13 @@ int main(int argc, char** argv) {
         break;
       }
     }
-    if (pending.empty() || Clock::now() - lastByte < gap) continue;
+    if ((pending.Empty() && !pending.Overrun()) || Clock::now() - lastByte < gap) continue;
 
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    for (const sim::Bytes& frame : sim::SplitFrames(pending)) {
+    sim::Bytes overrun;
+    const std::vector<sim::Bytes> frames = pending.TakeFrames(&overrun);
+    if (!overrun.empty()) log.Line("RX-OVERRUN", overrun);
+    for (const sim::Bytes& frame : frames) {
       const bool crcOk = frame.size() >= 4 && protocol::HasValidCrc(frame.data(), frame.size());
       log.Line(crcOk ? "RX" : "RX-BADCRC", frame);
       model.Update(seconds);
@@ -255,7 +276,6 @@ int main(int argc, char** argv) {
       log.Line("TX", reply);
       Send(fd, reply, options.paced);
     }
-    pending.clear();
   }
 
   if (!linkPath.empty()) RemoveLinkIfOurs(linkPath, served);

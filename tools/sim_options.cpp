@@ -7,6 +7,11 @@
 #include <map>
 #include <sstream>
 
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include "sensortool_version.h"
+
 namespace sim {
 namespace {
 
@@ -47,7 +52,7 @@ const OptionSpec kSpecs[] = {
     {"--log", "PATH", "append one line per frame: RX, RX-BADCRC or TX and the bytes in hex"},
     {"--address", "N", "bus address, 1..254 (default 1)"},
     {"--serial", "N", "serial number, 0..4294967295 (default 20240001)"},
-    {"--version", "X", "software version (default 1.1)"},
+    {"--sw-version", "X", "the sensor's software version register (default 1.1)"},
     {"--device-type", "N", "device type register, 0..65535 (default 2, this sensor)"},
     {"--unit", "N", "unit register: 0 = % saturation, otherwise mg/L (default 1)"},
     {"--filter", "N", "filter setting, 1..99 (default 10)"},
@@ -70,6 +75,7 @@ const OptionSpec kSpecs[] = {
     {"--foreign-address-every", "N", "send every N-th reply from another address"},
     {"--foreign-type-every", "N", "report another device type in every N-th reply"},
     {"--help", nullptr, "show this text and exit"},
+    {"--version", nullptr, "show the program's version and exit"},
 };
 
 }  // namespace
@@ -142,7 +148,7 @@ ParseResult ParseSimOptions(const std::vector<std::string>& args, SimOptions* op
          o.serial = static_cast<std::uint32_t>(x);
          return true;
        }},
-      {"--version", floatOpt(&o.version, 0, 1000)},
+      {"--sw-version", floatOpt(&o.version, 0, 1000)},
       {"--device-type", intOpt(&o.deviceType, 0, 65535)},
       {"--unit", intOpt(&o.unit, 0, 65535)},
       {"--filter", intOpt(&o.filter, 1, 99)},
@@ -175,47 +181,43 @@ ParseResult ParseSimOptions(const std::vector<std::string>& args, SimOptions* op
       {"--foreign-type-every", intOpt(&o.foreignTypeEvery, 1, 1000000)},
   };
 
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string name = args[i];
-    std::optional<std::string> value;
-    const std::size_t eq = name.find('=');
-    if (name.rfind("--", 0) == 0 && eq != std::string::npos) {
-      value = name.substr(eq + 1);
-      name = name.substr(0, eq);
-    }
-    if (name == "--help" || name == "-h") {
-      *options = o;
-      options->help = true;
-      return ParseResult::Help;
-    }
-    if (name == "--paced" || name == "--steady") {
-      if (value) {
-        *error = "option " + name + " takes no value";
-        return ParseResult::Error;
-      }
-      (name == "--paced" ? o.paced : o.steady) = true;
-      continue;
-    }
-    const auto it = withValue.find(name);
-    if (it == withValue.end()) {
-      *error = "unknown option '" + args[i] + "'";
+  // Qt's parser takes "--name value", "--name=value" and refuses unknown
+  // options, missing values and values given to flags with its own words.
+  QCommandLineParser parser;
+  for (const OptionSpec& spec : kSpecs) {
+    QStringList names{QString::fromLatin1(spec.name + 2)};
+    if (names.first() == QLatin1String("help")) names.prepend(QStringLiteral("h"));
+    parser.addOption(spec.arg ? QCommandLineOption(names, QString::fromUtf8(spec.help), QString::fromLatin1(spec.arg))
+                              : QCommandLineOption(names, QString::fromUtf8(spec.help)));
+  }
+  QStringList arguments{QStringLiteral("sensor-sim")};
+  for (const std::string& arg : args) arguments << QString::fromStdString(arg);
+  if (!parser.parse(arguments)) {
+    *error = parser.errorText().toStdString();
+    return ParseResult::Error;
+  }
+  if (parser.isSet(QStringLiteral("help"))) {
+    *options = o;
+    options->help = true;
+    return ParseResult::Help;
+  }
+  if (parser.isSet(QStringLiteral("version"))) return ParseResult::Version;
+  if (!parser.positionalArguments().isEmpty()) {
+    *error = "unexpected argument '" + parser.positionalArguments().first().toStdString() + "'";
+    return ParseResult::Error;
+  }
+  o.paced = parser.isSet(QStringLiteral("paced"));
+  o.steady = parser.isSet(QStringLiteral("steady"));
+  for (const OptionSpec& spec : kSpecs) {
+    const QString name = QString::fromLatin1(spec.name + 2);
+    if (!spec.arg || !parser.isSet(name)) continue;
+    const std::string value = parser.values(name).last().toStdString();
+    if (!withValue.at(spec.name)(value)) {
+      *error = "invalid value '" + value + "' for " + spec.name + " (" + spec.arg + ": " + spec.help + ")";
       return ParseResult::Error;
     }
-    if (!value) {
-      if (i + 1 >= args.size()) {
-        *error = "option " + name + " needs a value";
-        return ParseResult::Error;
-      }
-      value = args[++i];
-    }
-    if (!it->second(*value)) {
-      std::string arg;
-      for (const OptionSpec& spec : kSpecs)
-        if (name == spec.name) arg = std::string(spec.arg) + ": " + spec.help;
-      *error = "invalid value '" + *value + "' for " + name + " (" + arg + ")";
-      return ParseResult::Error;
-    }
-    if (name == "--com" || name == "--link" || name == "--device") ++lineChoices;
+    if (name == QLatin1String("com") || name == QLatin1String("link") || name == QLatin1String("device"))
+      ++lineChoices;
   }
   if (lineChoices > 1) {
     *error = "use only one of --com, --link and --device";

@@ -19,7 +19,7 @@ struct SimOptions {
   // Identity and stored settings.
   int address = 1;
   std::uint32_t serial = 20240001;
-  float version = 1.1f;
+  float version = 1.1f;     // the software version register (--sw-version)
   int deviceType = 2;
   int unit = 1;             // 0 = % saturation, otherwise mg/L
   int filter = 10;
@@ -49,10 +49,11 @@ struct SimOptions {
   bool help = false;
 };
 
-enum class ParseResult { Ok, Help, Error };
+enum class ParseResult { Ok, Help, Version, Error };
 
 // Parses the arguments after the program name. "--name value" and
-// "--name=value" are both accepted. On Error, `error` says what is wrong.
+// "--name=value" are both accepted. On Error, `error` says what is wrong;
+// Version asks for the program's version.
 ParseResult ParseSimOptions(const std::vector<std::string>& args, SimOptions* options, std::string* error);
 
 std::string HelpText();

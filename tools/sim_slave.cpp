@@ -48,6 +48,25 @@ std::vector<Bytes> SplitFrames(const Bytes& received) {
   return frames;
 }
 
+void RequestBuffer::Append(const std::uint8_t* data, std::size_t size) {
+  const std::size_t room = kCapacity - bytes_.size();
+  const std::size_t kept = size < room ? size : room;
+  bytes_.insert(bytes_.end(), data, data + kept);
+  dropped_ += size - kept;
+}
+
+std::vector<Bytes> RequestBuffer::TakeFrames(Bytes* overrun) {
+  std::vector<Bytes> frames;
+  if (dropped_ > 0) {
+    if (overrun) *overrun = bytes_;
+  } else {
+    frames = SplitFrames(bytes_);
+  }
+  bytes_.clear();
+  dropped_ = 0;
+  return frames;
+}
+
 SimSlave::SimSlave(SensorModel& model, const SimOptions& options)
     : model_(model), options_(options), rng_(options.seed ^ 0x5EED5EEDu) {}
 

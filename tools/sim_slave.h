@@ -15,6 +15,29 @@ using Bytes = std::vector<std::uint8_t>;
 // requests written back to back are still served; anything else is one frame.
 std::vector<Bytes> SplitFrames(const Bytes& received);
 
+// What arrived since the last line silence. A slave's receive buffer holds
+// one frame (256 bytes, the longest MODBUS-RTU frame); a sender that never
+// pauses cannot make a request of more, so the bytes beyond it are counted
+// and dropped instead of stored: memory stays bounded however long the
+// stream, and the overrun frame is never answered.
+class RequestBuffer {
+ public:
+  static constexpr std::size_t kCapacity = 256;
+
+  void Append(const std::uint8_t* data, std::size_t size);
+  bool Empty() const { return bytes_.empty(); }
+  std::size_t Size() const { return bytes_.size(); }
+  bool Overrun() const { return dropped_ > 0; }
+
+  // At a silence: the requests that arrived (none after an overrun, whose
+  // first bytes go to `overrun` for the log), and the buffer starts afresh.
+  std::vector<Bytes> TakeFrames(Bytes* overrun);
+
+ private:
+  Bytes bytes_;
+  std::size_t dropped_ = 0;
+};
+
 // The MODBUS-RTU slave in front of the sensor model, with the line faults.
 class SimSlave {
  public:

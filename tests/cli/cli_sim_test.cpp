@@ -96,7 +96,7 @@ TEST_F(CliAgainstSim, SearchWalksTheAddressesAndFindsFive) {
 TEST_F(CliAgainstSim, ReadShowsTheSimulatorsValuesThroughTheDisplayRules) {
   StartSim({"--address", "5", "--steady", "--do-value", "8.276", "--temperature", "-3.456", "--unit", "0",
             "--filter", "17", "--pressure", "99.8", "--serial", "3000000000", "--status", "1", "--zero-cal",
-            "12.34567", "--air-cal", "12.34567", "--version", "2.5"});
+            "12.34567", "--air-cal", "12.34567", "--sw-version", "2.5"});
   const CliRun run = Cli({"read", "--json", "--address", "5"});
   ASSERT_EQ(run.exitCode, 0) << Describe(run);
   const QJsonObject o = JsonOf(run);

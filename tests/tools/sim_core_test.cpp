@@ -62,6 +62,7 @@ TEST(SimOptions, ParseValuesDefaultsAndMistakes) {
       {"--filter", "100"},   {"--pressure", "49"},    {"--pressure", "1,5"},  {"--com", "16"},
       {"--com", "2", "--link", "/tmp/y"},             {"--serial", "-1"},     {"--paced=yes"},
       {"--factory-zero", "20", "--factory-air", "30"}, {"--drop-byte-every", "0"}, {"stray"},
+      {"--sw-version", "x"}, {"--steady=1"},
   };
   for (const auto& args : bad) {
     sim::SimOptions unused;
@@ -72,10 +73,12 @@ TEST(SimOptions, ParseValuesDefaultsAndMistakes) {
   sim::SimOptions h;
   std::string error;
   EXPECT_EQ(sim::ParseSimOptions({"--address", "3", "--help"}, &h, &error), sim::ParseResult::Help);
+  EXPECT_EQ(sim::ParseSimOptions({"--version"}, &h, &error), sim::ParseResult::Version);
+  EXPECT_FLOAT_EQ(Parse({"--sw-version", "2.5"}).version, 2.5f);
 
   const std::string help = sim::HelpText();
   for (const char* name : {"--com", "--link", "--device", "--paced", "--log", "--address", "--serial",
-                           "--version", "--unit", "--filter", "--pressure", "--status", "--device-type",
+                           "--version", "--sw-version", "--unit", "--filter", "--pressure", "--status", "--device-type",
                            "--do-value", "--temperature", "--seed", "--drop-byte-every", "--flip-bit-every",
                            "--noise-every", "--silent-polls", "--silent-after", "--foreign-address-every",
                            "--foreign-type-every", "--saturation", "--steady", "--frame-gap", "--help"}) {
@@ -388,3 +391,30 @@ TEST(SimSlaveFaults, EachFaultHitsItsRepliesAndRepeatsWithTheSeed) {
 }
 
 }  // namespace
+
+// A sender that never pauses cannot make a request longer than one frame:
+// the buffer stays at its capacity however much arrives, and the overrun is
+// not answered; after the next silence requests are served again.
+TEST(SimRequestBuffer, GaplessStreamsStayBoundedAndAreNotAnswered) {
+  sim::RequestBuffer buffer;
+  const std::vector<std::uint8_t> chunk(4096, 0x55);
+  for (int i = 0; i < 4096; ++i) buffer.Append(chunk.data(), chunk.size());  // 16 MiB without a gap
+  EXPECT_EQ(buffer.Size(), sim::RequestBuffer::kCapacity);
+  EXPECT_TRUE(buffer.Overrun());
+  const protocol::RtuFrame poll = protocol::PollBlock(1);
+  buffer.Append(poll.data(), poll.size());  // a request at the end of the stream is part of the overrun
+  sim::Bytes overrun;
+  EXPECT_TRUE(buffer.TakeFrames(&overrun).empty());
+  EXPECT_EQ(overrun.size(), sim::RequestBuffer::kCapacity);
+  EXPECT_TRUE(buffer.Empty());
+  EXPECT_FALSE(buffer.Overrun());
+
+  // Two requests back to back within one frame's room are both served.
+  buffer.Append(poll.data(), poll.size());
+  buffer.Append(poll.data(), poll.size());
+  overrun.clear();
+  const std::vector<sim::Bytes> frames = buffer.TakeFrames(&overrun);
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_EQ(frames[0], sim::Bytes(poll.begin(), poll.end()));
+  EXPECT_TRUE(overrun.empty());
+}

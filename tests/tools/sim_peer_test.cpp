@@ -24,6 +24,7 @@
 #include "recording_window.h"
 #include "serial/comm.h"
 #include "serial/port_naming.h"
+#include "sensortool_version.h"
 #include "sim_process.h"
 
 namespace {
@@ -98,9 +99,13 @@ TEST(SensorSimProgram, HelpBadOptionsAndTheLinkLifecycle) {
   EXPECT_NE(help.out.find("--foreign-type-every"), std::string::npos);
   EXPECT_NE(help.out.find("--link PATH"), std::string::npos);
 
+  RunResult version = RunToEnd(kSim, {"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, std::string("sensor-sim ") + SENSORTOOL_VERSION + "\n");
+
   RunResult bad = RunToEnd(kSim, {"--no-such-option"});
   EXPECT_EQ(bad.exitCode, 2);
-  EXPECT_NE(bad.err.find("unknown option '--no-such-option'"), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("no-such-option"), std::string::npos) << bad.err;
   bad = RunToEnd(kSim, {"--address", "300"});
   EXPECT_EQ(bad.exitCode, 2);
   EXPECT_NE(bad.err.find("--address"), std::string::npos) << bad.err;
@@ -116,6 +121,13 @@ TEST(SensorSimProgram, HelpBadOptionsAndTheLinkLifecycle) {
     const std::string device = sim.WaitReady();
     ASSERT_FALSE(device.empty()) << sim.Stderr();
     EXPECT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
+    EXPECT_EQ(ReadLink(link), device);
+    // A second simulator never takes a link a live one serves, and so never
+    // removes it on its way out.
+    RunResult second = RunToEnd(kSim, {"--link", link});
+    EXPECT_EQ(second.exitCode, 1) << second.out;
+    EXPECT_NE(second.err.find(link), std::string::npos) << second.err;
+    EXPECT_EQ(second.out.find("READY"), std::string::npos) << second.out;
     EXPECT_EQ(ReadLink(link), device);
     EXPECT_EQ(sim.Stop(), 0);
     struct stat st {};
@@ -148,7 +160,7 @@ TEST(LibmodbusAgainstSim, ReadsWritesReadsBackAndGetsExceptions) {
   ScratchDir dir;
   const std::string log = dir.File("frames.log");
   SimProcess sim(kSim, {"--link", dir.File("line"), "--log", log, "--steady", "--serial", "3000000001",
-                        "--filter", "23", "--pressure", "98.5", "--version", "2.5"});
+                        "--filter", "23", "--pressure", "98.5", "--sw-version", "2.5"});
   const std::string device = sim.WaitReady();
   ASSERT_FALSE(device.empty()) << sim.Stderr();
   auto master = std::make_unique<Master>(dir.File("line"));
@@ -326,7 +338,7 @@ void Bind(int number, const std::string& device) {
 TEST(CMSCommAgainstSim, PacedRepliesArriveSplitAndDecodeExactly) {
   ScratchDir dir;
   SimProcess sim(kSim, {"--link", dir.File("line"), "--paced", "--do-value", "8.5", "--temperature", "25.25",
-                        "--address", "4", "--filter", "10", "--pressure", "101.3", "--version", "1.0",
+                        "--address", "4", "--filter", "10", "--pressure", "101.3", "--sw-version", "1.0",
                         "--status", "2", "--serial", "12345678"});
   const std::string device = sim.WaitReady();
   ASSERT_FALSE(device.empty()) << sim.Stderr();
