@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include <QCommandLineParser>
+#include <QStringList>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -68,7 +70,7 @@ bool CommandTakes(Command command, const std::string& option) {
   switch (command) {
     case Command::Read: return option == "--json";
     case Command::Watch: return option == "--csv" || option == "--count";
-    case Command::Calibrate: return option == "--yes" || option == "-y";
+    case Command::Calibrate: return option == "--yes";
     default: return false;
   }
 }
@@ -110,9 +112,6 @@ std::optional<PortChoice> ParsePort(const std::string& text) {
 ParseOutcome ParseArguments(const std::vector<std::string>& args) {
   ParseOutcome out;
   Options& o = out.options;
-  std::vector<std::string> positional;
-  bool help = false;
-  bool version = false;
 
   auto fail = [&](const std::string& message) {
     out.kind = ParseOutcome::Error;
@@ -120,81 +119,84 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
     return out;
   };
 
-  // The command is the first word that is not an option or an option's value;
-  // options may stand before or after it.
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string token = args[i];
-    if (token == "--") {
-      positional.insert(positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
-      break;
-    }
-    if (!LooksLikeOption(token)) {
-      positional.push_back(token);
-      if (positional.size() == 1) {  // the command word
-        for (const CommandEntry& c : kCommands)
-          if (token == c.name) o.command = c.command;
-        if (o.command == Command::None && token != "help")
-          return fail("unknown command '" + token + "' (commands: search, read, set, calibrate, watch)");
-      }
-      continue;
-    }
-
-    std::string name = token;
-    std::optional<std::string> inlineValue;
-    const std::size_t eq = token.find('=');
-    if (token.compare(0, 2, "--") == 0 && eq != std::string::npos) {
-      name = token.substr(0, eq);
-      inlineValue = token.substr(eq + 1);
-    }
-    auto value = [&](std::string* text) -> bool {
-      if (inlineValue) {
-        *text = *inlineValue;
-        return true;
-      }
-      if (i + 1 >= args.size()) return false;
-      *text = args[++i];
-      return true;
-    };
-    auto takesNoValue = [&]() { return !inlineValue.has_value(); };
-
-    std::string text;
-    if (name == "--help" || name == "-h") {
-      help = true;
-    } else if (name == "--version" && takesNoValue()) {
-      version = true;
-    } else if (name == "--port") {
-      if (!value(&text)) return fail("--port needs a port name (COM1..COM15) or a device path");
-      const std::optional<PortChoice> port = ParsePort(text);
-      if (!port) return fail("invalid port '" + text + "': give COM1..COM15 or a device path such as /dev/ttyUSB0");
-      o.port = *port;
-    } else if (name == "--address") {
-      long long n = 0;
-      if (!value(&text)) return fail("--address needs a bus address, 1..254");
-      if (!ParseWhole(text, &n) || n < 1 || n > 254)
-        return fail("invalid address '" + text + "': the bus address is 1..254");
-      o.address = static_cast<int>(n);
-    } else if (name == "--timeout") {
-      double seconds = 0;
-      if (!value(&text)) return fail("--timeout needs a number of seconds");
-      if (!ParseSeconds(text, &seconds) || seconds <= 0 || seconds > 86400)
-        return fail("invalid timeout '" + text + "': give seconds, more than 0");
-      o.timeoutSeconds = seconds;
-    } else if (name == "--json" && takesNoValue()) {
-      o.json = true;
-    } else if (name == "--csv" && takesNoValue()) {
-      o.csv = true;
-    } else if ((name == "--yes" || name == "-y") && takesNoValue()) {
-      o.yes = true;
-    } else if (name == "--count") {
-      long long n = 0;
-      if (!value(&text)) return fail("--count needs a number of lines");
-      if (!ParseWhole(text, &n) || n < 1 || n > 0xFFFFFFFFLL)
-        return fail("invalid count '" + text + "': give a whole number above 0");
-      o.count = static_cast<std::uint32_t>(n);
+  // Qt's parser reads "-0.5" or "-1e-50" as a bundle of short options. Such
+  // tokens are values (refused later by the entry rules with their own
+  // message), so they pass the parser as stand-ins and come back afterwards.
+  QStringList arguments{QStringLiteral("sensortool-cli")};
+  std::vector<std::string> numbers;
+  for (const std::string& token : args) {
+    if (token.size() >= 2 && token[0] == '-' && !LooksLikeOption(token)) {
+      arguments << QStringLiteral("\x01%1").arg(numbers.size());
+      numbers.push_back(token);
     } else {
-      return fail("unknown option '" + token + "'");
+      arguments << QString::fromStdString(token);
     }
   }
+  auto restore = [&](const QString& text) -> std::string {
+    if (text.startsWith(QLatin1Char('\x01'))) return numbers.at(text.mid(1).toUInt());
+    return text.toStdString();
+  };
+
+  const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("PORT"));
+  const QCommandLineOption address(QStringLiteral("address"), QString(), QStringLiteral("N"));
+  const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("S"));
+  const QCommandLineOption count(QStringLiteral("count"), QString(), QStringLiteral("N"));
+  const QCommandLineOption json(QStringLiteral("json"));
+  const QCommandLineOption csv(QStringLiteral("csv"));
+  const QCommandLineOption yes(QStringList{QStringLiteral("y"), QStringLiteral("yes")});
+  const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+  const QCommandLineOption version(QStringLiteral("version"));
+  QCommandLineParser parser;
+  parser.addOptions({port, address, timeout, count, json, csv, yes, help, version});
+  if (!parser.parse(arguments)) {
+    std::string message = parser.errorText().toStdString();
+    if (!message.empty()) message[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(message[0])));
+    if (!message.empty() && message.back() == '.') message.pop_back();
+    return fail(message);
+  }
+  // The last of a repeated option counts, as with most programs.
+  auto last = [&](const QCommandLineOption& option) { return restore(parser.values(option).last()); };
+
+  std::vector<std::string> positional;
+  for (const QString& word : parser.positionalArguments()) positional.push_back(restore(word));
+  if (!positional.empty()) {
+    for (const CommandEntry& c : kCommands)
+      if (positional[0] == c.name) o.command = c.command;
+    if (o.command == Command::None && positional[0] != "help")
+      return fail("unknown command '" + positional[0] + "' (commands: search, read, set, calibrate, watch)");
+  }
+
+  std::string text;
+  if (parser.isSet(port)) {
+    text = last(port);
+    const std::optional<PortChoice> choice = ParsePort(text);
+    if (!choice) return fail("invalid port '" + text + "': give COM1..COM15 or a device path such as /dev/ttyUSB0");
+    o.port = *choice;
+  }
+  if (parser.isSet(address)) {
+    long long n = 0;
+    text = last(address);
+    if (!ParseWhole(text, &n) || n < 1 || n > 254)
+      return fail("invalid address '" + text + "': the bus address is 1..254");
+    o.address = static_cast<int>(n);
+  }
+  if (parser.isSet(timeout)) {
+    double seconds = 0;
+    text = last(timeout);
+    if (!ParseSeconds(text, &seconds) || seconds <= 0 || seconds > 86400)
+      return fail("invalid timeout '" + text + "': give seconds, more than 0");
+    o.timeoutSeconds = seconds;
+  }
+  if (parser.isSet(count)) {
+    long long n = 0;
+    text = last(count);
+    if (!ParseWhole(text, &n) || n < 1 || n > 0xFFFFFFFFLL)
+      return fail("invalid count '" + text + "': give a whole number above 0");
+    o.count = static_cast<std::uint32_t>(n);
+  }
+  o.json = parser.isSet(json);
+  o.csv = parser.isSet(csv);
+  o.yes = parser.isSet(yes);
 
   // "help" and "help COMMAND".
   if (!positional.empty() && positional[0] == "help") {
@@ -207,11 +209,11 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
     }
     return out;
   }
-  if (version) {
+  if (parser.isSet(version)) {
     out.kind = ParseOutcome::Version;
     return out;
   }
-  if (help) {
+  if (parser.isSet(help)) {
     out.kind = ParseOutcome::Help;
     out.helpFor = o.command;
     return out;
@@ -219,11 +221,9 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
   if (o.command == Command::None) return fail("no command given (search, read, set, calibrate or watch)");
 
   // Options of one command must not be given to another.
-  for (const std::string& token : args) {
-    if (!LooksLikeOption(token)) continue;
-    const std::string name = token.substr(0, token.find('='));
-    if ((name == "--json" || name == "--csv" || name == "--count" || name == "--yes" || name == "-y") &&
-        !CommandTakes(o.command, name))
+  for (const QCommandLineOption* option : {&json, &csv, &count, &yes}) {
+    const std::string name = "--" + option->names().last().toStdString();
+    if (parser.isSet(*option) && !CommandTakes(o.command, name))
       return fail("option '" + name + "' does not apply to '" + CommandName(o.command) + "'");
   }
 

@@ -60,6 +60,11 @@ TEST(CliArguments, CommandsOptionsAndOperandsInAnyOrder) {
   ASSERT_EQ(out.kind, ParseOutcome::Run) << out.message;
   EXPECT_EQ(out.options.field, SetField::Zero);
   EXPECT_EQ(out.options.value, "-0.5");
+  out = Parse({"--address=9", "set", "air", "-1e-50"});
+  ASSERT_EQ(out.kind, ParseOutcome::Run) << out.message;
+  EXPECT_EQ(out.options.value, "-1e-50");
+  EXPECT_EQ(ErrorOf({"read", "--address", "-5"}), "invalid address '-5': the bus address is 1..254");
+  EXPECT_EQ(Parse({"--version"}).kind, ParseOutcome::Version);
 
   out = Parse({"calibrate", "restore", "-y"});
   ASSERT_EQ(out.kind, ParseOutcome::Run) << out.message;
@@ -118,7 +123,8 @@ TEST(CliArguments, HelpForEveryCommand) {
 TEST(CliArguments, BadArgumentsAreRefusedWithAClearMessage) {
   EXPECT_EQ(ErrorOf({}), "no command given (search, read, set, calibrate or watch)");
   EXPECT_EQ(ErrorOf({"reed"}), "unknown command 'reed' (commands: search, read, set, calibrate, watch)");
-  EXPECT_EQ(ErrorOf({"read", "--jason"}), "unknown option '--jason'");
+  EXPECT_EQ(ErrorOf({"read", "--jason"}), "unknown option 'jason'");
+  EXPECT_EQ(ErrorOf({"read", "--json=yes"}), "unexpected value after '--json'");
   EXPECT_EQ(ErrorOf({"read", "--csv"}), "option '--csv' does not apply to 'read'");
   EXPECT_EQ(ErrorOf({"--json", "watch"}), "option '--json' does not apply to 'watch'");
   EXPECT_EQ(ErrorOf({"set", "filter", "5", "--yes"}), "option '--yes' does not apply to 'set'");
@@ -133,12 +139,12 @@ TEST(CliArguments, BadArgumentsAreRefusedWithAClearMessage) {
   EXPECT_EQ(ErrorOf({"help", "reed"}), "no help for 'reed': not a command");
   for (const char* address : {"0", "255", "5x", "", "-1"})
     EXPECT_EQ(ErrorOf({"read", "--address", address}).rfind("invalid address", 0), 0u) << address;
-  EXPECT_EQ(ErrorOf({"read", "--address"}), "--address needs a bus address, 1..254");
+  EXPECT_EQ(ErrorOf({"read", "--address"}), "missing value after '--address'");
   for (const char* timeout : {"0", "-1", "abc", "1e3", ""})
     EXPECT_EQ(ErrorOf({"read", "--timeout", timeout}).rfind("invalid timeout", 0), 0u) << timeout;
   for (const char* count : {"0", "x", "1.5"})
     EXPECT_EQ(ErrorOf({"watch", "--count", count}).rfind("invalid count", 0), 0u) << count;
-  EXPECT_EQ(ErrorOf({"read", "--port"}), "--port needs a port name (COM1..COM15) or a device path");
+  EXPECT_EQ(ErrorOf({"read", "--port"}), "missing value after '--port'");
   EXPECT_EQ(ErrorOf({"read", "--port", "COM16"}).rfind("invalid port 'COM16'", 0), 0u);
 }
 
