@@ -299,7 +299,9 @@ TEST_F(CliAgainstSim, WatchPrintsOneRowPerPollEveryTwoSeconds) {
     ASSERT_EQ(cells.size(), 21) << lines[i].toStdString();
     const QDateTime time = QDateTime::fromString(cells[0], Qt::ISODateWithMs);
     ASSERT_TRUE(time.isValid()) << cells[0].toStdString();
-    if (previous.isValid()) EXPECT_GE(previous.msecsTo(time), 1500) << lines[i].toStdString();
+    if (previous.isValid()) {
+      EXPECT_GE(previous.msecsTo(time), 1500) << lines[i].toStdString();
+    }
     previous = time;
     // Shown as the window shows it, and beside it what the sensor sent.
     EXPECT_EQ(cells.mid(1, 10),
@@ -349,10 +351,11 @@ TEST_F(CliAgainstSim, OutputThatCannotBeWrittenFailsTheRun) {
     const CliRun run = RunCliInShell(c.script, c.args + QStringList{"--port", link_, "--address", "5"});
     ASSERT_TRUE(run.finished) << c.script;
     EXPECT_EQ(run.exitCode, 1) << c.script << "\n" << Describe(run);
-    if (*c.message)
+    if (*c.message) {
       EXPECT_TRUE(run.err.contains(QLatin1String(c.message))) << c.script << "\n" << Describe(run);
-    else
+    } else {
       EXPECT_TRUE(run.err.isEmpty()) << c.script << "\n" << Describe(run);
+    }
   }
 }
 

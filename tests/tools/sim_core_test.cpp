@@ -328,7 +328,9 @@ TEST(SimSlaveFaults, EachFaultHitsItsRepliesAndRepeatsWithTheSeed) {
   for (int i = 0; i < 6; ++i) {
     const bool hit = (i + 1) % 3 == 0;
     EXPECT_EQ(r[i].size(), hit ? kPollReplyLength - 1 : kPollReplyLength) << i;
-    if (!hit) EXPECT_EQ(r[i], clean);
+    if (!hit) {
+      EXPECT_EQ(r[i], clean);
+    }
   }
 
   o = Steady();
