@@ -152,6 +152,10 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
     std::string message = parser.errorText().toStdString();
     if (!message.empty()) message[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(message[0])));
     if (!message.empty() && message.back() == '.') message.pop_back();
+    // The command named anywhere, so the hint points at its own help.
+    for (const std::string& token : args)
+      for (const CommandEntry& c : kCommands)
+        if (o.command == Command::None && token == c.name) o.command = c.command;
     return fail(message);
   }
   // The last of a repeated option counts, as with most programs.

@@ -351,10 +351,11 @@ TEST_F(CliAgainstSim, OutputThatCannotBeWrittenFailsTheRun) {
     const CliRun run = RunCliInShell(c.script, c.args + QStringList{"--port", link_, "--address", "5"});
     ASSERT_TRUE(run.finished) << c.script;
     EXPECT_EQ(run.exitCode, 1) << c.script << "\n" << Describe(run);
-    if (*c.message)
+    if (*c.message) {
       EXPECT_TRUE(run.err.contains(QLatin1String(c.message))) << c.script << "\n" << Describe(run);
-    else
+    } else {
       EXPECT_TRUE(run.err.isEmpty()) << c.script << "\n" << Describe(run);
+    }
   }
 }
 

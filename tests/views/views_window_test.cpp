@@ -72,7 +72,7 @@ std::vector<protocol::RtuFrame> GoodReplies(const SimProcess& sim) {
 QStringList CsvRows(const QString& path) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return {};
-  QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+  QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   if (!lines.isEmpty()) lines.removeFirst();  // header
   return lines;
 }
@@ -301,14 +301,16 @@ void ViewsWindowTest::trendAndRecordingGetExactlyTheAcceptedReplies() {
     if (i > 0) QVERIFY(oxygen[i].x() > oxygen[i - 1].x());
     const protocol::ShownReading s = protocol::ShowReading(r);
     const QStringList cells = rows[i].split(QLatin1Char(','));
-    QCOMPARE(cells.size(), 9);
+    QCOMPARE(cells.size(), 21);
     QVERIFY(QDateTime::fromString(cells[0], Qt::ISODateWithMs).isValid());
     QCOMPARE(QDateTime::fromString(cells[0], Qt::ISODateWithMs).toMSecsSinceEpoch(), static_cast<qint64>(oxygen[i].x()));
-    const QStringList expected{QStringLiteral("1"), QString::fromStdString(s.doValue), QString::fromStdString(s.unit),
-                               QString::fromStdString(s.temperature), QString::fromStdString(s.status),
-                               QString::fromStdString(s.phaseDiff), QString::fromStdString(s.redAmplitude),
-                               QString::fromStdString(s.greenAmplitude)};
-    QCOMPARE(cells.mid(1), expected);
+    // address, stale, then the shown values (each float followed by the value sent).
+    const QStringList shown{cells[1], cells[2], cells[3], cells[5], cells[7], cells[9], cells[11], cells[17], cells[19]};
+    const QStringList expected{QStringLiteral("1"), QStringLiteral("0"), QString::fromStdString(s.doValue),
+                               QString::fromStdString(s.unit), QString::fromStdString(s.temperature),
+                               QString::fromStdString(s.status), QString::fromStdString(s.phaseDiff),
+                               QString::fromStdString(s.redAmplitude), QString::fromStdString(s.greenAmplitude)};
+    QCOMPARE(shown, expected);
   }
   QCOMPARE(hub->Trend()->OxygenAxisTitle(), QStringLiteral("溶解氧 (mg/L)"));
 
