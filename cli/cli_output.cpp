@@ -1,5 +1,9 @@
 #include "cli/cli_output.h"
 
+#include <iterator>
+
+#include "uitexts/link_texts.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -129,7 +133,7 @@ const char* const kCsvKeys[] = {"address",     "do_value",  "unit",          "te
 std::string CsvHeader() {
   std::string out = "time";
   for (const char* key : kCsvKeys) out += std::string(",") + key;
-  return out + "\n";
+  return out + ",stale\n";
 }
 
 std::string CsvRow(const std::string& time, std::uint8_t replyAddress, const protocol::SensorReading& reading) {
@@ -138,7 +142,19 @@ std::string CsvRow(const std::string& time, std::uint8_t replyAddress, const pro
   for (const char* key : kCsvKeys)
     for (const Field& f : fields)
       if (std::string(f.key) == key) out += "," + CsvCell(f.shown);
-  return out + "\n";
+  return out + ",0\n";
+}
+
+std::string CsvStaleRow(const std::string& time, std::uint8_t address) {
+  // Empty cells, never the last reading again: a spreadsheet must not plot
+  // an old value as if the sensor had sent it at this time.
+  std::string out = CsvCell(time) + "," + std::to_string(address);
+  for (std::size_t i = 1; i < std::size(kCsvKeys); ++i) out += ",";
+  return out + ",1\n";
+}
+
+std::string WatchStaleLine(const std::string& time, std::uint8_t address) {
+  return time + "  地址 " + std::to_string(address) + "  " + ui_texts::kNoReply + "\n";
 }
 
 std::string SetFieldShown(SetField field, const protocol::SensorReading& reading) {

@@ -21,6 +21,10 @@ std::string ReadingJson(std::uint8_t replyAddress, const protocol::SensorReading
 std::string WatchLine(const std::string& time, std::uint8_t replyAddress, const protocol::SensorReading& reading);
 std::string CsvHeader();
 std::string CsvRow(const std::string& time, std::uint8_t replyAddress, const protocol::SensorReading& reading);
+// A poll period without an accepted reply: the row says so instead of
+// repeating old values (CSV: empty values, stale = 1).
+std::string CsvStaleRow(const std::string& time, std::uint8_t address);
+std::string WatchStaleLine(const std::string& time, std::uint8_t address);
 
 // The shown text of the field a `set` changed, e.g. "滤波 = 42".
 std::string SetFieldShown(SetField field, const protocol::SensorReading& reading);

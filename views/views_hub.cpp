@@ -34,6 +34,7 @@ ViewsHub::ViewsHub(QWidget* mainWindow, protocol::AppState& state, QMenu* window
   }
   if (!m_hooks.portResetRunning) m_hooks.portResetRunning = [] { return false; };
   m_epochOffsetMs = QDateTime::currentMSecsSinceEpoch() - m_hooks.clockMs();
+  m_log.FollowLink(&m_state.link);
 
   // Top-level windows without a parent: they stay up while the main window
   // hides behind a sensor window. The hub deletes them.

@@ -288,17 +288,18 @@ TEST_F(CliAgainstSim, WatchPrintsOneRowPerPollEveryTwoSeconds) {
   const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   ASSERT_EQ(lines.size(), 4) << Describe(run);
   EXPECT_EQ(lines[0], QStringLiteral("time,address,do_value,unit,temperature,status,phase_diff,red_phase,"
-                                     "green_phase,red_amplitude,red_gain,green_amplitude,green_gain"));
+                                     "green_phase,red_amplitude,red_gain,green_amplitude,green_gain,stale"));
   const protocol::ShownReading s = protocol::ShowReading(LastReplySent());
   QDateTime previous;
   for (int i = 1; i < 4; ++i) {
     const QStringList cells = lines[i].split(QLatin1Char(','));
-    ASSERT_EQ(cells.size(), 13) << lines[i].toStdString();
+    ASSERT_EQ(cells.size(), 14) << lines[i].toStdString();
+    EXPECT_EQ(cells[13], QStringLiteral("0")) << "a row from a reply is not stale";
     const QDateTime time = QDateTime::fromString(cells[0], Qt::ISODateWithMs);
     ASSERT_TRUE(time.isValid()) << cells[0].toStdString();
     if (previous.isValid()) EXPECT_GE(previous.msecsTo(time), 1500) << lines[i].toStdString();
     previous = time;
-    EXPECT_EQ(cells.mid(1), (QStringList{"5", "6.78", "mg/L", "18.5", "正常", QString::fromStdString(s.phaseDiff),
+    EXPECT_EQ(cells.mid(1, 12), (QStringList{"5", "6.78", "mg/L", "18.5", "正常", QString::fromStdString(s.phaseDiff),
                                          QString::fromStdString(s.redPhase), QString::fromStdString(s.greenPhase),
                                          QString::fromStdString(s.redAmplitude), QString::fromStdString(s.redGain),
                                          QString::fromStdString(s.greenAmplitude),
@@ -318,9 +319,22 @@ TEST_F(CliAgainstSim, WatchReportsPollsWithoutAReplyAndGoesOn) {
   StartSim({"--address", "5", "--steady", "--silent-after", "1", "--silent-polls", "2"});
   const CliRun run = Cli({"watch", "--count", "2", "--address", "5"});
   ASSERT_EQ(run.exitCode, 0) << Describe(run);
-  EXPECT_EQ(run.out.count(QLatin1Char('\n')), 2) << Describe(run);
+  // Two readings and, between them, a row for each silent period instead of
+  // the old values.
+  EXPECT_EQ(run.out.count(QLatin1Char('\n')), 4) << Describe(run);
+  EXPECT_EQ(run.out.count(QStringLiteral("  地址 5  无应答\n")), 2) << Describe(run);
   EXPECT_EQ(run.err.count(QStringLiteral("no valid reply to the poll of address 5")), 2) << Describe(run);
   EXPECT_EQ(PollsReceived().size(), 4);
+
+}
+
+TEST_F(CliAgainstSim, AGivenAddressIsHeldAgainstRepliesFromAnotherSlave) {
+  // Every reply comes back from address 6: the write must not follow it there.
+  StartSim({"--address", "5", "--steady", "--foreign-address-every", "1"});
+  const CliRun run = Cli({"set", "filter", "33", "--address", "5", "--timeout", "3"});
+  EXPECT_EQ(run.exitCode, 1) << Describe(run);
+  EXPECT_TRUE(WritesReceived().isEmpty()) << WritesReceived().join(QLatin1Char(' ')).toStdString();
+  for (const QString& poll : PollsReceived()) EXPECT_TRUE(poll.startsWith(QLatin1String("05"))) << poll.toStdString();
 }
 
 TEST_F(CliAgainstSim, CorruptRepliesAreRefusedLikeTheToolDoes) {
