@@ -269,6 +269,7 @@ void SearchPollTick(LinkState& state, LinkWindow& window) {
     if (state.missedPolls < 1000) ++state.missedPolls;
     return;
   }
+  if (state.addressHeld) return;  // a given address is polled, never walked past
   ++state.currentAddress;  // one byte: 255 wraps to 0
   window.PushControls();
   if (state.currentAddress > 254) window.Report({LinkEventKind::SearchExhausted, 0, 0});

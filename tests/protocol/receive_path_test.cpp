@@ -341,6 +341,7 @@ TEST(ReceivePath, AHeldAddressRefusesRepliesFromAnyOtherSlave) {
       {"given address, the sensor answers", true, false, 5, true, 5},
       {"connected, another slave answers", false, true, 6, false, 5},
       {"searching, any slave is followed", false, false, 6, true, 6},
+      {"given address, nobody answers", true, false, 0, false, 5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -349,13 +350,14 @@ TEST(ReceivePath, AHeldAddressRefusesRepliesFromAnyOtherSlave) {
     s.currentAddress = 5;
     s.addressHeld = c.held;
     s.deviceFound = s.sensorConnected = c.found;
-    Deliver(s, w, Reply(SampleBlock(), c.from), 0);
+    if (c.from != 0) Deliver(s, w, Reply(SampleBlock(), c.from), 0);  // 0: silence
     EXPECT_EQ(s.repliesAccepted, c.accepted ? 1u : 0u);
-    EXPECT_EQ(s.repliesRejected, c.accepted ? 0u : 1u);
+    EXPECT_EQ(s.repliesRejected, c.accepted || c.from == 0 ? 0u : 1u);
     EXPECT_EQ(s.currentAddress, c.addressAfter);
     // Whatever came in, requests still go to the address held.
     QueueWrite(s, WriteFilter(s.currentAddress, 33), Filter);
     WriteCycleTick(s, w);
+    SearchPollTick(s, w);
     SearchPollTick(s, w);
     for (const RtuFrame& f : w.sent) EXPECT_EQ(f[0], c.addressAfter);
   }
