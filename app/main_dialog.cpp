@@ -21,12 +21,12 @@
 #include "dialogs/dialog_support.h"
 #include "protocol/display_rules.h"
 #include "protocol/registers.h"
-#include "protocol/texts.h"
 #include "res/string_table.h"
 #include "serial/comm.h"
 #include "app/port_list_tooltips.h"
 #include "serial/port_naming.h"
 #include "ui_main_dialog.h"
+#include "uitexts/link_texts.h"
 #include "views/views_hub.h"
 
 namespace {
@@ -74,10 +74,10 @@ CMainDlg::CMainDlg(protocol::AppState& state, QWidget* parent)
   m_comm->setObjectName(QStringLiteral("comm"));
   m_comm->setProperty("controlId", 1015);
 
-  m_statusText = Utf8(protocol::texts::kNotConnected);
+  m_statusText = Utf8(ui_texts::kNotConnected);
   m_temperatureUnitText = QStringLiteral("℃");
   m_doUnitText = QStringLiteral("mg/L");
-  m_commStateText = Utf8(protocol::texts::kNoConnection);
+  m_commStateText = Utf8(ui_texts::kNoConnection);
 
   SetUpControls();
   SetUpWindowMenu();
@@ -354,29 +354,48 @@ void CMainDlg::StopPollAndDisplayTimers() {
 }
 
 void CMainDlg::ShowNotConnected() {
+  ShowValuesAsOld(false);
   m_doValue = 0;
   m_temperature = 0;
-  m_statusText = Utf8(protocol::texts::kNotConnected);
+  m_statusText = Utf8(ui_texts::kNotConnected);
   m_secondStatusText = QStringLiteral(" ");
-  m_commStateText = Utf8(protocol::texts::kNoConnection);
+  m_commStateText = Utf8(ui_texts::kNoConnection);
   PushControls();
 }
 
-void CMainDlg::SetCommStateText(const char* text) {
+void CMainDlg::SetCommStateText(const QString& text) {
   // The state goes on screen at once: while a failed check freezes the values,
   // "校验错误" is exactly what the operator must see.
-  m_commStateText = Utf8(text);
+  m_commStateText = text;
   ui::SetBoxText(m_ui->commStateBox, m_commStateText);
 }
 
-void CMainDlg::SetAddressShown(std::uint8_t address) { m_addressShown = address; }
-
-void CMainDlg::ShowMessage(const char* text) {
-  const QString message = Utf8(text);
-  ui::ShowMessage(this, message,
-                  message == Utf8(protocol::texts::kOperationSucceeded) ? QMessageBox::Information
-                                                                       : QMessageBox::Warning);
+void CMainDlg::ShowValuesAsOld(bool old) {
+  if (old == m_valuesShownOld) return;
+  m_valuesShownOld = old;
+  // Grey, not blank: the operator still sees the last reading, and sees that
+  // it is not live.
+  const QColor dialogBack = ui::FromColourRef(0xFCC39D);
+  const QColor grey = ui::FromColourRef(0x8C8C8C);
+  ui::SetControlColours(m_ui->doValueBox, old ? grey : ui::FromColourRef(0x1B57B1), dialogBack);
+  ui::SetControlColours(m_ui->temperatureBox, old ? grey : ui::FromColourRef(0x1B57B1), dialogBack);
+  ui::SetControlColours(m_ui->statusBox, old ? grey : ui::FromColourRef(0x127612), dialogBack);
+  ui::SetControlColours(m_ui->secondStatusBox, old ? grey : ui::FromColourRef(0x1111FF), dialogBack);
 }
+
+void CMainDlg::Report(const protocol::LinkEvent& event) {
+  const bool silence = event.kind == protocol::LinkEventKind::NoReply;
+  // While the port is lost, "串口断开" says more than "无应答" ever could.
+  const char* state = ui_texts::CommStateText(event);
+  if (state && !(silence && m_portResetRunning)) SetCommStateText(Utf8(state));
+  if (silence) ShowValuesAsOld(true);
+  if (event.kind == protocol::LinkEventKind::ReplyAccepted) ShowValuesAsOld(false);
+  const std::string message = ui_texts::MessageText(event);
+  if (!message.empty())
+    ui::ShowMessage(this, Utf8(message), ui_texts::IsFailure(event) ? QMessageBox::Warning : QMessageBox::Information);
+}
+
+void CMainDlg::SetAddressShown(std::uint8_t address) { m_addressShown = address; }
 
 // ---- connection and timers ----
 
@@ -392,7 +411,7 @@ void CMainDlg::OnAutoConnect() {
   link.currentAddress = 0;
   m_doValue = 0;
   m_temperature = 0;
-  m_statusText = Utf8(protocol::texts::kNotConnected);
+  m_statusText = Utf8(ui_texts::kNotConnected);
   m_secondStatusText = QStringLiteral(" ");
   std::fill(link.rxBuf.begin() + 2, link.rxBuf.begin() + 79, 0);
   PushControls();

@@ -51,9 +51,8 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   void StopPollAndDisplayTimers() override;
   void BeginPortReset() override;
   void ShowNotConnected() override;
-  void SetCommStateText(const char* text) override;
   void SetAddressShown(std::uint8_t address) override;
-  void ShowMessage(const char* text) override;
+  void Report(const protocol::LinkEvent& event) override;
   void SendFrame(const protocol::RtuFrame& frame) override;
 
  signals:
@@ -99,6 +98,8 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   void ShowPortMessage(const QString& text);
   void OpenSensorWindow(SensorWindow which);
   void EndWithOk();
+  void SetCommStateText(const QString& text);
+  void ShowValuesAsOld(bool old);
 
   protocol::AppState& m_state;
   std::unique_ptr<Ui::CMainDlg> m_ui;
@@ -117,6 +118,7 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   QString m_secondStatusText;
   QString m_commStateText;
   bool m_openButtonUsed = false;
+  bool m_valuesShownOld = false;  // the value boxes are greyed: no reply for a poll period
 
   QIcon m_appIcon;
   QIcon m_portOpenIcon;

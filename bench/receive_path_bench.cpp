@@ -25,9 +25,8 @@ class QuietWindow : public protocol::LinkWindow {
   void StopPollAndDisplayTimers() override { ++calls; }
   void BeginPortReset() override { ++resets; }
   void ShowNotConnected() override { ++calls; }
-  void SetCommStateText(const char*) override { ++calls; }
   void SetAddressShown(std::uint8_t) override { ++calls; }
-  void ShowMessage(const char*) override { ++calls; }
+  void Report(const protocol::LinkEvent&) override { ++calls; }
   void SendFrame(const protocol::RtuFrame&) override { ++calls; }
   std::uint64_t calls = 0;
   std::uint64_t resets = 0;

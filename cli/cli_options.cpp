@@ -429,7 +429,9 @@ protocol::EntryWrite BuildSetWrite(const SetValue& value, std::uint8_t address,
   if (value.field == SetField::Unit) {
     const std::uint16_t unit =
         value.toggleUnit ? protocol::ToggledUnit(latest.unit) : static_cast<std::uint16_t>(value.integer);
-    return {protocol::WriteUnit(static_cast<std::uint8_t>(latest.deviceAddress & 0xFF), unit), protocol::Unit};
+    // To the address the session talks to, never to the address register's
+    // contents: that may read 0, a broadcast no sensor echoes.
+    return {protocol::WriteUnit(address, unit), protocol::Unit};
   }
   const int kind = EntryKindOf(value.field);
   std::optional<protocol::EntryWrite> write = IsNumberField(value.field)

@@ -1,6 +1,8 @@
 #include "cli/cli_output.h"
 
 #include <QJsonDocument>
+
+#include "uitexts/link_texts.h"
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -101,6 +103,10 @@ std::string CsvRow(const QDateTime& when, std::uint8_t replyAddress, const proto
 
 std::string CsvStaleRow(const QDateTime& when, std::uint8_t address) {
   return records::CsvStaleRow(when, address).toStdString();
+}
+
+std::string WatchStaleLine(const std::string& time, std::uint8_t address) {
+  return time + "  地址 " + std::to_string(address) + "  " + ui_texts::kNoReply + "\n";
 }
 
 std::string SetFieldShown(SetField field, const protocol::SensorReading& reading) {

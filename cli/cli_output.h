@@ -25,7 +25,10 @@ std::string WatchLine(const std::string& time, std::uint8_t replyAddress, const 
 // watch --csv: the column layout of the window's recording.
 std::string CsvHeader();
 std::string CsvRow(const QDateTime& when, std::uint8_t replyAddress, const protocol::SensorReading& reading);
+// A poll period without an accepted reply: the row says so instead of
+// repeating old values (CSV: empty values, stale = 1).
 std::string CsvStaleRow(const QDateTime& when, std::uint8_t address);
+std::string WatchStaleLine(const std::string& time, std::uint8_t address);
 
 // ---- standard output that tells when it fails ----
 

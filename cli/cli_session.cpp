@@ -11,8 +11,8 @@
 #include "cli/cli_output.h"
 #include "protocol/display_rules.h"
 #include "protocol/registers.h"
-#include "protocol/texts.h"
 #include "serial/port_naming.h"
+#include "uitexts/link_texts.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -119,6 +119,7 @@ void CliSession::Start() {
     // A given address: poll it, no walk.
     searching_ = false;
     state_.manualAddressing = true;
+    state_.addressHeld = true;
     state_.currentAddress = static_cast<std::uint8_t>(*options_.address);
   } else {
     // The automatic connection: walk from address 0.
@@ -161,7 +162,6 @@ void CliSession::BeginPortReset() {
   });
 }
 
-void CliSession::SetCommStateText(const char* text) { commState_ = text; }
 
 void CliSession::SetAddressShown(std::uint8_t address) {
   if (!searching_ || phase_ != Phase::Connecting) return;
@@ -174,15 +174,31 @@ void CliSession::SetAddressShown(std::uint8_t address) {
   }
 }
 
-void CliSession::ShowMessage(const char* text) {
-  if (std::strcmp(text, protocol::texts::kOperationSucceeded) == 0) {
-    OnWriteConfirmed();
-  } else if (std::strcmp(text, protocol::texts::kNoDeviceFound) == 0) {
-    // The walk passed address 254; the answer of 254 gets one more step.
-    searchExhausted_ = true;
-  } else {
-    EndProgressLine();
-    Err(std::string(text) + "\n");
+void CliSession::Report(const protocol::LinkEvent& event) {
+  using Kind = protocol::LinkEventKind;
+  if (const char* state = ui_texts::CommStateText(event)) {
+    commState_ = state;
+    commStateIsTrouble_ = event.kind != Kind::ReplyAccepted;
+  }
+  switch (event.kind) {
+    case Kind::WriteConfirmed:
+      OnWriteConfirmed();
+      break;
+    case Kind::SearchExhausted:
+      // The walk passed address 254; the answer of 254 gets one more step.
+      searchExhausted_ = true;
+      break;
+    case Kind::WriteRefused:
+    case Kind::WriteUnanswered:
+      if (phase_ != Phase::Writing) break;
+      writeTimer_.stop();
+      deadline_.stop();
+      EndProgressLine();
+      Err(ui_texts::MessageText(event) + "\n");
+      Finish(kExitFailed);
+      break;
+    default:
+      break;
   }
 }
 
@@ -211,7 +227,7 @@ void CliSession::OnPollTick() {
   if (phase_ == Phase::Connecting && searching_) {
     if (searchExhausted_) {
       EndProgressLine();
-      Err(std::string(protocol::texts::kNoDeviceFound) + "\n");
+      Err(std::string(ui_texts::kNoDeviceFound) + "\n");
       Finish(kExitFailed);
       return;
     }
@@ -220,8 +236,12 @@ void CliSession::OnPollTick() {
   }
   if (phase_ == Phase::Watching) {
     if (awaitingReply_) {
-      Err(Now() + "  no valid reply to the poll of address " + std::to_string(state_.currentAddress) +
-          (commState_ == protocol::texts::kCommunicating ? std::string() : " (" + commState_ + ")") + "\n");
+      const QDateTime when = QDateTime::currentDateTime();
+      const std::string time = Now();
+      Err(time + "  no valid reply to the poll of address " + std::to_string(state_.currentAddress) +
+          (commStateIsTrouble_ ? " (" + commState_ + ")" : std::string()) + "\n");
+      // A mark in the output, not a reading: --count counts readings.
+      Out(options_.csv ? CsvStaleRow(when, state_.currentAddress) : WatchStaleLine(time, state_.currentAddress));
     }
     awaitingReply_ = true;
     protocol::SearchPollTick(state_, *this);
@@ -250,11 +270,11 @@ void CliSession::OnDeadline() {
   EndProgressLine();
   const std::string waited = SecondsText(deadline_.interval()) + " s";
   const std::string why =
-      commState_.empty() || commState_ == protocol::texts::kCommunicating ? std::string() : " (" + commState_ + ")";
+      commStateIsTrouble_ ? " (" + commState_ + ")" : std::string();
   switch (phase_) {
     case Phase::Connecting:
       if (searching_)
-        Err(std::string(protocol::texts::kNoDeviceFound) + " (searched for " + waited + why + ")\n");
+        Err(std::string(ui_texts::kNoDeviceFound) + " (searched for " + waited + why + ")\n");
       else
         Err("no reply from the sensor at address " + std::to_string(*options_.address) + " on " +
             options_.port.Shown() + " within " + waited + why + "\n");
@@ -391,14 +411,16 @@ void CliSession::BeginWrite(protocol::EntryWrite write) {
 void CliSession::OnWriteConfirmed() {
   writeTimer_.stop();
   deadline_.stop();
-  Out(std::string(protocol::texts::kOperationSucceeded) + "\n");
+  Out(std::string(ui_texts::kOperationSucceeded) + "\n");
   if (phase_ == Phase::Done) return;
   if (options_.command != Command::Set) {
     Finish(kExitOk);
     return;
   }
   // Read the register block back; a new bus address is read at that address.
+  // The read-back hears only that one address.
   if (setValue_->field == SetField::Address) state_.currentAddress = static_cast<std::uint8_t>(setValue_->integer);
+  state_.addressHeld = true;
   phase_ = Phase::ReadingBack;
   StartDeadline(true);
   OnPollTick();

@@ -44,9 +44,8 @@ class CliSession : public QObject, public protocol::LinkWindow {
   void StopPollAndDisplayTimers() override;
   void BeginPortReset() override;
   void ShowNotConnected() override {}
-  void SetCommStateText(const char* text) override;
   void SetAddressShown(std::uint8_t address) override;
-  void ShowMessage(const char* text) override;
+  void Report(const protocol::LinkEvent& event) override;
   void SendFrame(const protocol::RtuFrame& frame) override;
 
   bool BindPort();
@@ -84,6 +83,7 @@ class CliSession : public QObject, public protocol::LinkWindow {
   bool progressOnTty_ = false;
   bool resetRunning_ = false;
   std::string commState_;
+  bool commStateIsTrouble_ = false;  // commState_ tells of a fault, worth naming in a message
   int writesSent_ = 0;
   std::uint32_t linesPrinted_ = 0;
   bool awaitingReply_ = false;  // watch: the last poll has no accepted reply yet

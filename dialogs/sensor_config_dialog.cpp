@@ -9,6 +9,7 @@
 #include "dialogs/window_setup.h"
 #include "protocol/display_rules.h"
 #include "protocol/entry_parse.h"
+#include "protocol/receive_path.h"
 #include "protocol/registers.h"
 #include "ui_sensor_config_dialog.h"
 
@@ -125,9 +126,10 @@ void CSensorConfigDlg::Refresh() {
 void CSensorConfigDlg::OnUnitChange() {
   PullBoxes();
   const std::uint16_t unit = protocol::DecodeU16(m_state.link.rxBuf.data(), protocol::Unit);
-  // Sent to the address this window shows, which is the sensor's own idea of
-  // its address (register 32), not the address the tool polls.
-  const auto address = static_cast<std::uint8_t>(m_deviceAddress & 0xFF);
+  // The address this window shows is the sensor's own register 32; when it
+  // reads 0 or differs from the connected address, only the connected one
+  // would ever echo the write.
+  const std::uint8_t address = protocol::UnitChangeAddress(m_state.link, m_deviceAddress);
   protocol::QueueWrite(m_state.link, protocol::WriteUnit(address, protocol::ToggledUnit(unit)),
                        protocol::Unit);
 }

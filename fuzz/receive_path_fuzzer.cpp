@@ -16,7 +16,10 @@
 // on: where the next byte goes stays inside the frame buffer, the pending write
 // is changed only by the entry dialogs, the shared reply buffer only ever holds
 // a reply of this sensor that passed its CRC, nothing is sent but polls and the
-// exact queued write, and a write is reported done only after its echo came.
+// exact queued write, a write is reported done only after its echo came and
+// given up only after its tenth unanswered send or the sensor's refusal, and
+// every CRC-valid reply from the expected address with device type 2 is
+// accepted, wherever it begins in the received bytes.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -29,7 +32,6 @@
 #include "protocol/receive_path.h"
 #include "protocol/registers.h"
 #include "protocol/rtu_frame.h"
-#include "protocol/texts.h"
 
 using namespace protocol;
 
@@ -44,13 +46,23 @@ class CountingWindow : public LinkWindow {
   void StopPollAndDisplayTimers() override {}
   void BeginPortReset() override { ++portResets; }
   void ShowNotConnected() override {}
-  void SetCommStateText(const char*) override {}
   void SetAddressShown(std::uint8_t) override {}
-  void ShowMessage(const char* text) override { messages.emplace_back(text); }
+  void Report(const LinkEvent& event) override {
+    switch (event.kind) {
+      case LinkEventKind::WriteConfirmed:
+      case LinkEventKind::WriteRefused:
+      case LinkEventKind::WriteUnanswered:
+      case LinkEventKind::SearchExhausted:
+        messages.push_back(event.kind);
+        break;
+      default:
+        break;
+    }
+  }
   void SendFrame(const RtuFrame& frame) override { sent.push_back(frame); }
 
   int portResets = 0;
-  std::vector<std::string> messages;
+  std::vector<LinkEventKind> messages;  // the events an operator is shown a box for
   std::vector<RtuFrame> sent;
 };
 
@@ -88,6 +100,8 @@ struct Model {
   RtuFrame queued;                   // the last write an entry dialog queued
   std::vector<std::uint8_t> recent;  // the last 8 bytes that reached the receive path
   bool echoSinceQueued = false;      // an echo of the pending register with a valid CRC came
+  int sendsSinceQueued = 0;          // times the queued write went out
+  std::vector<std::uint8_t> stream;  // bytes since the last line silence or accepted reply, at most 77
   std::int64_t nowMs = 0;
 };
 
@@ -119,6 +133,32 @@ void Receive(LinkState& s, CountingWindow& w, Model& m, int commEvent,
 
   OnCommEvent(s, w, commEvent, bytes.data(), bytes.size(), m.nowMs);
 
+  // Every whole reply of this sensor in the raw bytes must be taken, however
+  // its data look and wherever the framing stood when it began.
+  if (w.portResets == resetsBefore && commEvent == kCommEventReceive && !bytes.empty()) {
+    if (before.lastRxMs != LinkState::kNever && m.nowMs - before.lastRxMs > kFrameGapMs) m.stream.clear();
+    bool held = before.addressHeld || before.deviceFound;
+    std::uint8_t expected = before.currentAddress;
+    std::uint64_t whole = 0;
+    for (std::uint8_t b : bytes) {
+      m.stream.push_back(b);
+      if (m.stream.size() > kPollReplyLength) m.stream.erase(m.stream.begin());
+      const std::uint8_t* r = m.stream.data();
+      if (m.stream.size() == kPollReplyLength && r[1] == kFunctionReadHolding && r[2] == kPollByteCount &&
+          r[kDeviceTypeOffset] == kSensorDeviceType && (!held || r[0] == expected) &&
+          HasValidCrc(r, kPollReplyLength)) {
+        ++whole;
+        held = true;
+        expected = r[0];
+        m.stream.clear();
+      }
+    }
+    FUZZ_CHECK(s.repliesAccepted - before.repliesAccepted >= whole,
+               "a CRC-valid reply from the expected address with device type 2 was not accepted");
+  } else if (w.portResets != resetsBefore) {
+    m.stream.clear();
+  }
+
   const bool portReset = w.portResets != resetsBefore;
   FUZZ_CHECK(w.sent.size() == sentBefore, "received bytes caused a transmission");
   FUZZ_CHECK(w.messages.size() == messagesBefore, "received bytes raised a message box");
@@ -127,7 +167,8 @@ void Receive(LinkState& s, CountingWindow& w, Model& m, int commEvent,
     FUZZ_CHECK(s.pendingWriteReg == 0, "the port reset kept the write pending");
     FUZZ_CHECK(s.rxBuf == before.rxBuf, "bytes lost with the reset reached rxBuf");
   } else {
-    FUZZ_CHECK(s.pendingWriteReg == before.pendingWriteReg, "received bytes changed pendingWriteReg");
+    FUZZ_CHECK(s.pendingWriteReg == before.pendingWriteReg || (s.pendingWriteReg == 0 && s.writeRefusal != 0),
+               "received bytes changed pendingWriteReg without the sensor refusing the write");
     if (commEvent == kCommEventReceive) {
       for (std::uint8_t b : bytes) {
         m.recent.push_back(b);
@@ -225,6 +266,7 @@ void QueueFromEntry(LinkState& s, Model& m, std::uint8_t request, std::uint32_t 
   const std::uint8_t reg = frame[3];
   m.queued = frame;
   m.echoSinceQueued = false;
+  m.sendsSinceQueued = 0;
   QueueWrite(s, frame, reg);
   FUZZ_CHECK(s.pendingWriteReg == reg, "QueueWrite did not record the register");
 }
@@ -239,12 +281,22 @@ void WriteTick(LinkState& s, CountingWindow& w, Model& m) {
   for (std::size_t i = sentBefore; i < w.sent.size(); ++i) {
     FUZZ_CHECK(before.pendingWriteReg != 0, "a write was sent with none pending");
     FUZZ_CHECK(w.sent[i] == m.queued, "the write timer sent bytes other than the queued write");
+    ++m.sendsSinceQueued;
   }
+  FUZZ_CHECK(m.sendsSinceQueued <= kMaxWriteSends, "a write went out more often than the limit");
   FUZZ_CHECK(s.rxBuf == before.rxBuf, "the write timer changed rxBuf");
   const bool confirmed = w.messages.size() != messagesBefore;
   if (confirmed) {
-    FUZZ_CHECK(w.messages.size() == messagesBefore + 1 && w.messages.back() == texts::kOperationSucceeded,
-               "the write timer showed an unexpected message");
+    FUZZ_CHECK(w.messages.size() == messagesBefore + 1, "the write timer showed more than one message");
+  }
+  if (confirmed && w.messages.back() == LinkEventKind::WriteUnanswered) {
+    FUZZ_CHECK(m.sendsSinceQueued == kMaxWriteSends,
+               "a write was given up before its tenth unanswered send");
+    FUZZ_CHECK(s.pendingWriteReg == 0 && w.sent.size() == sentBefore, "a given-up write stayed pending");
+  } else if (confirmed && w.messages.back() == LinkEventKind::WriteRefused) {
+    FUZZ_CHECK(before.writeRefusal != 0, "a refusal reported that the sensor never sent");
+  } else if (confirmed) {
+    FUZZ_CHECK(w.messages.back() == LinkEventKind::WriteConfirmed, "the write timer showed an unexpected message");
     FUZZ_CHECK(before.pendingWriteReg != 0, "\"operation successful\" with no write pending");
     FUZZ_CHECK(m.echoSinceQueued, "\"operation successful\" without an echo of the pending register");
     FUZZ_CHECK(w.sent.size() == sentBefore, "a confirmed write was sent again");
@@ -268,7 +320,7 @@ void PollTick(LinkState& s, CountingWindow& w) {
   FUZZ_CHECK(s.rxBuf == before.rxBuf, "the poll timer changed rxBuf");
   FUZZ_CHECK(s.pendingWriteReg == before.pendingWriteReg, "the poll timer changed the pending write");
   for (std::size_t i = messagesBefore; i < w.messages.size(); ++i) {
-    FUZZ_CHECK(w.messages[i] == texts::kNoDeviceFound, "the poll timer showed an unexpected message");
+    FUZZ_CHECK(w.messages[i] == LinkEventKind::SearchExhausted, "the poll timer showed an unexpected message");
   }
 }
 

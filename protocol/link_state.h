@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "protocol/registers.h"
 #include "protocol/rtu_frame.h"
 
 namespace protocol {
@@ -23,20 +24,37 @@ struct LinkState {
   // a window never decodes half a reply, a corrupted one or another device's.
   std::array<std::uint8_t, kRxBufSize> rxFrame{};
   int rxCount = 0;                 // where the next received byte goes in rxFrame (0..76)
+  // The last bytes received (at most one reply's length), oldest first. A
+  // checked reply is recognised here wherever the framing above had put its
+  // start, so data that happen to contain the reply header cannot hide it.
+  std::array<std::uint8_t, kPollReplyLength> rxWindow{};
+  int rxWindowCount = 0;
   std::uint8_t currentAddress = 0; // slave address of polls and writes
   bool portOpen = false;
   bool sensorConnected = false;
   bool deviceFound = false;
   bool crcError = false;           // the last complete reply failed its CRC
   bool manualAddressing = true;    // no automatic search is running
+  // The operator gave the address: replies from any other address are refused
+  // and never move currentAddress, so no request goes to another sensor.
+  bool addressHeld = false;
+  // No reply was accepted during the last poll period while connected: what
+  // is on screen is old. Cleared by the next accepted reply.
+  bool replyOverdue = false;
+  bool acceptedSincePoll = false;  // a reply was accepted since the last poll went out
   int missedPolls = 0;             // polls sent since bytes were last received
   RtuFrame pendingWrite;           // the one outstanding write request
   std::uint8_t pendingWriteReg = 0;  // its register; 0 = none
+  int pendingWriteSends = 0;       // times the pending write went out unanswered
+  // The sensor refused the last write with this exception code (0x100 for a
+  // code of 0); 0 = nothing to report. Reported by the next write-cycle tick.
+  int writeRefusal = 0;
+  std::uint8_t writeRefusalAddress = 0;
   std::array<std::uint8_t, 5> writeEcho{};  // address, 16, 0, register, 0 of the last echo
   bool writeAcked = false;         // an echo arrived since the write cycle last looked
   std::int64_t lastRxMs = kNever;  // when bytes last arrived, for framing by line silence
-  // Complete replies taken into rxBuf, and those refused (failed CRC or
-  // another device type), for the traffic view and the soak figures.
+  // Complete replies taken into rxBuf, and those refused (failed CRC, another
+  // device type or another slave), for the traffic view and the soak figures.
   std::uint64_t repliesAccepted = 0;
   std::uint64_t repliesRejected = 0;
 };

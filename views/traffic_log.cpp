@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "protocol/receive_path.h"
 #include "protocol/registers.h"
 #include "protocol/rtu_frame.h"
 
@@ -29,15 +30,20 @@ bool IsException(const std::vector<std::uint8_t>& p, std::size_t i) {
          protocol::HasValidCrc(&p[i], kExceptionLength);
 }
 
-// The verdict the receive path reaches on the 77th byte of a reply.
-Verdict ClassifyReply(const std::uint8_t* reply) {
-  if (!protocol::HasValidCrc(reply, kReplyLength)) return Verdict::CrcError;
-  if (reply[protocol::kDeviceTypeOffset] != protocol::kSensorDeviceType) return Verdict::UnknownDevice;
-  if (reply[1] != protocol::kFunctionReadHolding) return Verdict::Noise;
-  return Verdict::ReplyAccepted;
-}
-
 }  // namespace
+
+// The receive path's own verdict on a complete reply, so the two cannot differ.
+Verdict TrafficLog::ClassifyReply(const std::uint8_t* reply) const {
+  static const protocol::LinkState kNoLink;
+  switch (protocol::ClassifyPollReply(m_link ? *m_link : kNoLink, reply)) {
+    case protocol::ReplyVerdict::Accepted: return Verdict::ReplyAccepted;
+    case protocol::ReplyVerdict::CrcError: return Verdict::CrcError;
+    case protocol::ReplyVerdict::UnknownDevice: return Verdict::UnknownDevice;
+    case protocol::ReplyVerdict::ForeignAddress: return Verdict::ForeignAddress;
+    case protocol::ReplyVerdict::NotAPollReply: break;
+  }
+  return Verdict::Noise;
+}
 
 TrafficLog::TrafficLog(std::size_t capacity, std::int64_t gapMs)
     : m_capacity(std::max<std::size_t>(1, capacity)), m_gapMs(gapMs) {}
@@ -62,6 +68,10 @@ void TrafficLog::Add(Direction direction, std::vector<std::uint8_t> bytes, Verdi
     case Verdict::UnknownDevice:
       ++m_counters.unknownDevices;
       m_pollOutstanding = false;
+      break;
+    case Verdict::ForeignAddress:
+      // Another slave's answer is no answer to our poll.
+      ++m_counters.foreignAddresses;
       break;
     case Verdict::WriteEcho: ++m_counters.echoes; break;
     case Verdict::ExceptionReply:
@@ -177,6 +187,7 @@ const char* VerdictText(Verdict verdict) {
     case Verdict::ReplyAccepted: return "应答已接受";
     case Verdict::CrcError: return "校验错误";
     case Verdict::UnknownDevice: return "未知设备";
+    case Verdict::ForeignAddress: return "其他地址";
     case Verdict::WriteEcho: return "写入回显";
     case Verdict::ExceptionReply: return "异常应答";
     case Verdict::Incomplete: return "不完整帧";

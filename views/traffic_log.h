@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "protocol/link_state.h"
+
 // Line traffic as the operator sees it in the traffic window: every frame
 // sent, every frame received, each with a verdict. Plain C++ so it can be
 // tested with byte vectors alone.
@@ -19,6 +21,7 @@ enum class Verdict {
   ReplyAccepted,   // poll reply with a good CRC and this sensor's device type
   CrcError,        // a reply-sized frame (or an echo) whose CRC does not match
   UnknownDevice,   // poll reply with a good CRC from another kind of device
+  ForeignAddress,  // poll reply with a good CRC from another slave than the one the link holds
   WriteEcho,       // 8-byte echo of a write, CRC good
   ExceptionReply,  // MODBUS exception (function with bit 7 set), CRC good
   Incomplete,      // a reply header followed by too few bytes before the line fell silent
@@ -41,6 +44,7 @@ struct TrafficCounters {
   std::uint64_t replies = 0;         // poll replies accepted
   std::uint64_t crcErrors = 0;
   std::uint64_t unknownDevices = 0;
+  std::uint64_t foreignAddresses = 0;
   std::uint64_t echoes = 0;
   std::uint64_t exceptions = 0;
   std::uint64_t noise = 0;           // noise and incomplete frames
@@ -56,6 +60,10 @@ class TrafficLog {
   static constexpr std::size_t kDefaultCapacity = 5000;
 
   explicit TrafficLog(std::size_t capacity = kDefaultCapacity, std::int64_t gapMs = 100);
+
+  // Judge replies by the state of this link (which address it holds), as the
+  // receive path does; without one, no address is held. Not owned.
+  void FollowLink(const protocol::LinkState* link) { m_link = link; }
 
   // A whole frame handed to the port at `ms`.
   void OnSent(const std::uint8_t* bytes, std::size_t count, std::int64_t ms);
@@ -81,6 +89,9 @@ class TrafficLog {
   // whatever is left becomes entries too.
   void Extract(bool closing);
 
+  Verdict ClassifyReply(const std::uint8_t* reply) const;
+
+  const protocol::LinkState* m_link = nullptr;
   std::size_t m_capacity;
   std::int64_t m_gapMs;
   std::deque<TrafficEntry> m_entries;

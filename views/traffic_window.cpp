@@ -24,6 +24,7 @@ QColor VerdictColour(Verdict verdict) {
     case Verdict::WriteEcho: return QColor(18, 118, 18);
     case Verdict::CrcError:
     case Verdict::UnknownDevice:
+    case Verdict::ForeignAddress:
     case Verdict::ExceptionReply:
     case Verdict::Incomplete:
     case Verdict::Noise:
@@ -176,7 +177,7 @@ TrafficWindow::TrafficWindow(const TrafficLog& log, qint64 epochOffsetMs, QWidge
 QString TrafficWindow::CountersText() const {
   const TrafficCounters& c = m_log.Counters();
   return QStringLiteral("轮询 %1   应答 %2   校验错误 %3   超时 %4   复位 %5   未知设备 %6   写入 %7   回显 %8   "
-                        "异常应答 %9   噪声 %10")
+                        "异常应答 %9   噪声 %10   其他地址 %11")
       .arg(c.polls)
       .arg(c.replies)
       .arg(c.crcErrors)
@@ -186,7 +187,8 @@ QString TrafficWindow::CountersText() const {
       .arg(c.writes)
       .arg(c.echoes)
       .arg(c.exceptions)
-      .arg(c.noise);
+      .arg(c.noise)
+      .arg(c.foreignAddresses);
 }
 
 void TrafficWindow::Refresh() {

@@ -43,6 +43,7 @@ ViewsHub::ViewsHub(QWidget* mainWindow, protocol::AppState& state, QMenu* window
   }
   if (!m_hooks.portResetRunning) m_hooks.portResetRunning = [] { return false; };
   m_epochOffsetMs = QDateTime::currentMSecsSinceEpoch() - m_hooks.clockMs();
+  m_log.FollowLink(&m_state.link);
 
   m_choosePath = [this] {
     const QString suggested = QDir::home().filePath(

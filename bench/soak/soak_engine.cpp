@@ -33,7 +33,7 @@
 #include "dialogs/dialog_support.h"
 #include "protocol/registers.h"
 #include "protocol/rtu_frame.h"
-#include "protocol/texts.h"
+#include "uitexts/link_texts.h"
 #include "serial/comm.h"
 #include "serial/port_naming.h"
 #include "soak_log.h"
@@ -42,9 +42,9 @@ namespace soak {
 namespace {
 
 const QString kPortLost = QStringLiteral("串口断开");
-const QString kSucceeded = QString::fromUtf8(protocol::texts::kOperationSucceeded);
-const QString kCheckError = QString::fromUtf8(protocol::texts::kCheckError);
-const QString kUnknownDevice = QString::fromUtf8(protocol::texts::kUnknownDevice);
+const QString kSucceeded = QString::fromUtf8(ui_texts::kOperationSucceeded);
+const QString kCheckError = QString::fromUtf8(ui_texts::kCheckError);
+const QString kUnknownDevice = QString::fromUtf8(ui_texts::kUnknownDevice);
 constexpr int kStallTickMs = 5;
 constexpr int kPortNumber = 1;
 // No unplug this close to the end, so the run ends with the sensor plugged in.

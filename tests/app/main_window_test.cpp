@@ -317,16 +317,23 @@ void MainWindowTest::silenceThenAByteResetsThePort() {
   window.show();
   MessageBoxAnswerer answers;
   bool closedSeen = false;
+  bool oldValuesSeen = false;  // "无应答" with the last value still there, greyed
+  QColor live;
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&] {
     if (!window.Comm().PortOpen()) {
       closedSeen = true;
       QCOMPARE(Button(&window, 1002)->text(), QStringLiteral("打开"));
     }
+    QLineEdit* value = Box(&window, 1016);
+    if (live.isValid() && Box(&window, 1031)->text() == QStringLiteral("无应答") &&
+        value->palette().color(QPalette::Text) != live && value->text() != QStringLiteral("0"))
+      oldValuesSeen = true;
   });
   watch.start(20);
   OpenAndConnect(window);
   QTRY_VERIFY_WITH_TIMEOUT(state.link.sensorConnected, kLinkTimeoutMs);
+  live = Box(&window, 1016)->palette().color(QPalette::Text);
   QTRY_VERIFY_WITH_TIMEOUT(closedSeen, 4 * kLinkTimeoutMs);
   QTRY_VERIFY_WITH_TIMEOUT(window.Comm().PortOpen() && !window.PortResetRunning(), kLinkTimeoutMs);
   QCOMPARE(Button(&window, 1002)->text(), QStringLiteral("已打开"));
@@ -335,6 +342,8 @@ void MainWindowTest::silenceThenAByteResetsThePort() {
   const int before = sim.ReceivedFrames().size();
   QTRY_VERIFY_WITH_TIMEOUT(sim.ReceivedFrames().size() > before, kLinkTimeoutMs);
   QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1031)->text(), QStringLiteral("通信中"), kLinkTimeoutMs);
+  QVERIFY(oldValuesSeen);
+  QCOMPARE(Box(&window, 1016)->palette().color(QPalette::Text), live);
   QVERIFY(answers.texts.isEmpty());
 }
 

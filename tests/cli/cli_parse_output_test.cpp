@@ -321,15 +321,17 @@ TEST(CliSetValue, WritesAndReadBack) {
   after.serialNumber = 3000000000u;
   EXPECT_TRUE(cli::ReadBackMatches(*serial, w, after));
 
-  // The unit goes to the address in the sensor's own register, like the
-  // configuration window's unit button; the toggle follows the latest reply.
+  // The unit goes to the connected address too, whatever the sensor's own
+  // address register reads (0 would be a broadcast nobody echoes); the toggle
+  // follows the latest reply.
   auto toggle = cli::CheckSetValue(SetField::Unit, "toggle", &message);
   w = cli::BuildSetWrite(*toggle, 5, latest);
-  EXPECT_EQ(w.frame, protocol::WriteUnit(9, 1));
+  EXPECT_EQ(w.frame, protocol::WriteUnit(5, 1));
   EXPECT_EQ(w.reg, protocol::Unit);
   latest.unit = 0x0100;
+  latest.deviceAddress = 0;
   w = cli::BuildSetWrite(*toggle, 5, latest);
-  EXPECT_EQ(w.frame, protocol::WriteUnit(9, 0));
+  EXPECT_EQ(w.frame, protocol::WriteUnit(5, 0));
   after.unit = 0;
   EXPECT_TRUE(cli::ReadBackMatches(*toggle, w, after));
   after.unit = 1;
@@ -413,7 +415,9 @@ TEST(CliOutput, EveryFieldThroughTheDisplayRules) {
   const QDateTime when(QDate(2024, 5, 1), QTime(8, 0), QTimeZone(8 * 3600));
   EXPECT_EQ(cli::CsvRow(when, 200, r),
             "2024-05-01T08:00:00.000+08:00,200,0,0,0.009,%,0,-3.45,-3.456,异常,1,0,0,0,0,0,0,0,0,0,0\n");
+  // A period without a reply: no old number, and as many cells as the header.
   EXPECT_EQ(cli::CsvStaleRow(when, 200), "2024-05-01T08:00:00.000+08:00,200,1,,,,,,,,,,,,,,,,,,\n");
+  EXPECT_EQ(cli::WatchStaleLine("T", 200), "T  地址 200  无应答\n");
   EXPECT_EQ(cli::WatchLine("T", 200, r), "T  地址 200  溶解氧值 0 %  温度 -3.45 ℃  状态 异常  相位差值 0 deg\n");
   EXPECT_EQ(cli::SetFieldShown(SetField::Air, r), "空气标定 (air_cal_value) = 12.345");
   EXPECT_EQ(cli::SetFieldShown(SetField::Serial, r), "传感器序列号 (serial_number) = -1294967296");

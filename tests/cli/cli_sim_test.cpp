@@ -326,9 +326,22 @@ TEST_F(CliAgainstSim, WatchReportsPollsWithoutAReplyAndGoesOn) {
   StartSim({"--address", "5", "--steady", "--silent-after", "1", "--silent-polls", "2"});
   const CliRun run = Cli({"watch", "--count", "2", "--address", "5"});
   ASSERT_EQ(run.exitCode, 0) << Describe(run);
-  EXPECT_EQ(run.out.count(QLatin1Char('\n')), 2) << Describe(run);
+  // Two readings and, between them, a row for each silent period instead of
+  // the old values.
+  EXPECT_EQ(run.out.count(QLatin1Char('\n')), 4) << Describe(run);
+  EXPECT_EQ(run.out.count(QStringLiteral("  地址 5  无应答\n")), 2) << Describe(run);
   EXPECT_EQ(run.err.count(QStringLiteral("no valid reply to the poll of address 5")), 2) << Describe(run);
   EXPECT_EQ(PollsReceived().size(), 4);
+
+}
+
+TEST_F(CliAgainstSim, AGivenAddressIsHeldAgainstRepliesFromAnotherSlave) {
+  // Every reply comes back from address 6: the write must not follow it there.
+  StartSim({"--address", "5", "--steady", "--foreign-address-every", "1"});
+  const CliRun run = Cli({"set", "filter", "33", "--address", "5", "--timeout", "3"});
+  EXPECT_EQ(run.exitCode, 1) << Describe(run);
+  EXPECT_TRUE(WritesReceived().isEmpty()) << WritesReceived().join(QLatin1Char(' ')).toStdString();
+  for (const QString& poll : PollsReceived()) EXPECT_TRUE(poll.startsWith(QLatin1String("05"))) << poll.toStdString();
 }
 
 // A result that never reached its reader is a failure: a full disk and a

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -233,13 +234,13 @@ TEST(ReceivePath, WriteEchoesAreRecordedAndTakenOutOfTheBuffer) {
   EXPECT_FALSE(foreign.writeAcked);
 }
 
-TEST(ReceivePath, AMisplacedHeaderRestartsTheReply) {
+TEST(ReceivePath, AMisplacedHeaderRestartsOnlyWhatCannotBecomeAReply) {
   LinkState s;
   RecordingWindow w;
   s.currentAddress = 1;
   const Bytes reply = Reply(SampleBlock(), 1);
-  // Twenty bytes of a reply, then a fresh reply without a pause.
-  Deliver(s, w, Bytes(reply.begin(), reply.begin() + 20), 0);
+  // Noise, then a reply without a pause: the header restarts the reply.
+  Deliver(s, w, Hex("55 AA 01 02 10 99"), 0);
   Deliver(s, w, Hex("01 03 48"), 1);
   EXPECT_EQ(s.rxCount, 3);
   EXPECT_EQ(Bytes(s.rxFrame.begin(), s.rxFrame.begin() + 3), Hex("01 03 48"));
@@ -247,6 +248,18 @@ TEST(ReceivePath, AMisplacedHeaderRestartsTheReply) {
   EXPECT_FALSE(s.crcError);
   EXPECT_TRUE(s.deviceFound);
   EXPECT_EQ(s.rxCount, 0);
+  EXPECT_EQ(s.repliesAccepted, 1u);
+
+  // Twenty bytes of a reply cut short, then a whole reply without a pause:
+  // the fresh reply is taken all the same.
+  LinkState cut;
+  RecordingWindow cw;
+  cut.currentAddress = 1;
+  Deliver(cut, cw, Bytes(reply.begin(), reply.begin() + 20), 0);
+  Deliver(cut, cw, reply, 1);
+  EXPECT_EQ(cut.repliesAccepted, 1u);
+  EXPECT_EQ(FirstBytes(cut, reply.size()), reply);
+  EXPECT_EQ(cw.commStateText, "通信中");
 
   // The header at offsets 0..2 is not "misplaced", and one or two bytes at the
   // start never look back before the buffer.
@@ -262,6 +275,181 @@ TEST(ReceivePath, AMisplacedHeaderRestartsTheReply) {
   header.currentAddress = 1;
   Deliver(header, hw, Hex("01 03 48"), 0);
   EXPECT_EQ(header.rxCount, 3);
+}
+
+TEST(ReceivePath, EveryCheckedReplyIsTakenWhateverItsDataContain) {
+  // Random register blocks with the reply header planted in their data, in
+  // random splits, some after noise: every one must reach rxBuf.
+  std::mt19937 rng(20251464);
+  const int blocks = 10000;
+  int accepted = 0;
+  for (int round = 0; round < blocks; ++round) {
+    const auto address = static_cast<std::uint8_t>(1 + rng() % 247);
+    RegisterBlock block;
+    for (auto& r : block.regs) r = static_cast<std::uint16_t>(rng());
+    block.regs[DeviceType] = kSensorDeviceType;
+    Bytes reply = Reply(block, address);
+    // Plant [address, 03, 48] one to three times in the data, away from the
+    // device type byte, and mend the CRC so the reply stays valid.
+    for (int n = 1 + static_cast<int>(rng() % 3); n > 0; --n) {
+      std::size_t at = 3 + rng() % (kPollReplyLength - 2 - 3 - 2);
+      if (at + 2 >= kDeviceTypeOffset && at <= kDeviceTypeOffset) at = kDeviceTypeOffset + 1;
+      reply[at] = address;
+      reply[at + 1] = kFunctionReadHolding;
+      reply[at + 2] = kPollByteCount;
+    }
+    SealFrame(reply);
+
+    LinkState s;
+    RecordingWindow w;
+    s.currentAddress = address;
+    s.deviceFound = s.sensorConnected = rng() % 2 == 0;  // connected, or found by this reply
+    Bytes stream;
+    if (rng() % 3 == 0) {
+      // Noise ahead of the reply, without a pause, sometimes holding the header.
+      for (std::size_t k = rng() % 90; k > 0; --k) stream.push_back(static_cast<std::uint8_t>(rng()));
+      if (rng() % 2 && stream.size() > 3) {
+        stream[stream.size() / 2] = address;
+        stream[stream.size() / 2 + 1] = kFunctionReadHolding;
+      }
+    }
+    stream.insert(stream.end(), reply.begin(), reply.end());
+    std::size_t at = 0;
+    std::int64_t ms = 0;
+    while (at < stream.size()) {
+      const std::size_t n = std::min<std::size_t>(stream.size() - at, 1 + rng() % 40);
+      Deliver(s, w, Bytes(stream.begin() + at, stream.begin() + at + n), ms);
+      at += n;
+      ms += rng() % 30;
+    }
+    if (FirstBytes(s, reply.size()) == reply && s.currentAddress == address) ++accepted;
+  }
+  EXPECT_EQ(accepted, blocks);
+}
+
+TEST(ReceivePath, AHeldAddressRefusesRepliesFromAnyOtherSlave) {
+  struct Case {
+    const char* name;
+    bool held;
+    bool found;
+    std::uint8_t from;
+    bool accepted;
+    std::uint8_t addressAfter;
+  };
+  const Case cases[] = {
+      {"given address, another slave answers", true, false, 6, false, 5},
+      {"given address, the sensor answers", true, false, 5, true, 5},
+      {"connected, another slave answers", false, true, 6, false, 5},
+      {"searching, any slave is followed", false, false, 6, true, 6},
+      {"given address, nobody answers", true, false, 0, false, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LinkState s;
+    RecordingWindow w;
+    s.currentAddress = 5;
+    s.addressHeld = c.held;
+    s.deviceFound = s.sensorConnected = c.found;
+    if (c.from != 0) Deliver(s, w, Reply(SampleBlock(), c.from), 0);  // 0: silence
+    EXPECT_EQ(s.repliesAccepted, c.accepted ? 1u : 0u);
+    EXPECT_EQ(s.repliesRejected, c.accepted || c.from == 0 ? 0u : 1u);
+    EXPECT_EQ(s.currentAddress, c.addressAfter);
+    // Whatever came in, requests still go to the address held.
+    QueueWrite(s, WriteFilter(s.currentAddress, 33), Filter);
+    WriteCycleTick(s, w);
+    SearchPollTick(s, w);
+    SearchPollTick(s, w);
+    for (const RtuFrame& f : w.sent) EXPECT_EQ(f[0], c.addressAfter);
+  }
+}
+
+TEST(ReceivePath, ExceptionRepliesEndTheWriteOrCountAsAnEmptyAnswer) {
+  // [address, function | 0x80, code] and the CRC.
+  auto exception = [](std::uint8_t address, std::uint8_t function, std::uint8_t code) {
+    Bytes frame{address, function, code, 0, 0};
+    SealFrame(frame);
+    return frame;
+  };
+  struct Case {
+    const char* name;
+    Bytes reply;
+    bool writeDropped;
+    std::string message;    // after the next write tick
+    std::string commState;  // after the reply
+  };
+  const Case cases[] = {
+      {"write refused, illegal data value", exception(1, 0x90, 3), true,
+       "写入失败：传感器拒绝写入（异常码 03：非法数据值）", "通信中"},
+      {"write refused, device busy", exception(1, 0x90, 6), true, "写入失败：传感器拒绝写入（异常码 06：从站设备忙）",
+       "通信中"},
+      {"poll refused", exception(1, 0x83, 2), false, "", "异常应答"},
+      {"another slave's exception", exception(2, 0x90, 3), false, "", "通信中"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LinkState s;
+    RecordingWindow w;
+    Deliver(s, w, Reply(SampleBlock(), 1), 0);
+    QueueWrite(s, WriteFilter(1, 33), Filter);
+    WriteCycleTick(s, w);
+    SearchPollTick(s, w);
+    Deliver(s, w, c.reply, 2000);
+    EXPECT_EQ(w.commStateText, c.commState);
+    EXPECT_EQ(s.rxCount, c.reply[0] == 1 ? 0 : 5) << "only our sensor's exception leaves the buffer";
+    const std::size_t sentBefore = w.sent.size();
+    WriteCycleTick(s, w);
+    EXPECT_EQ(s.pendingWriteReg == 0, c.writeDropped);
+    EXPECT_EQ(w.sent.size(), sentBefore + (c.writeDropped ? 0 : 1));
+    EXPECT_EQ(w.messages, c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message});
+    WriteCycleTick(s, w);
+    EXPECT_EQ(w.messages.size(), c.message.empty() ? 0u : 1u) << "reported once";
+    // An answer, even an empty one, is not silence.
+    SearchPollTick(s, w);
+    if (c.commState == "异常应答") {
+      EXPECT_FALSE(s.replyOverdue);
+    }
+  }
+
+  // A corrupted exception reply refuses nothing.
+  LinkState s;
+  RecordingWindow w;
+  s.currentAddress = 1;
+  QueueWrite(s, WriteFilter(1, 33), Filter);
+  Bytes bad = exception(1, 0x90, 3);
+  bad[4] ^= 0x01;
+  Deliver(s, w, bad, 0);
+  WriteCycleTick(s, w);
+  EXPECT_EQ(s.pendingWriteReg, Filter);
+  EXPECT_TRUE(w.messages.empty());
+}
+
+TEST(ReceivePath, SilenceWhileConnectedMarksTheValuesOld) {
+  LinkState s;
+  RecordingWindow w;
+  Deliver(s, w, Reply(SampleBlock(), 1), 0);
+  SearchPollTick(s, w);  // the reply that connected counts for this period
+  EXPECT_FALSE(s.replyOverdue);
+  Deliver(s, w, Reply(SampleBlock(), 1), 2100);
+  SearchPollTick(s, w);
+  EXPECT_FALSE(s.replyOverdue);
+  EXPECT_EQ(w.commStateText, "通信中");
+
+  SearchPollTick(s, w);  // a whole period without a reply
+  EXPECT_TRUE(s.replyOverdue);
+  EXPECT_EQ(w.commStateText, "无应答");
+  SearchPollTick(s, w);
+  EXPECT_EQ(std::count(w.events.begin(), w.events.end(), LinkEventKind::NoReply), 1) << "reported once";
+
+  Deliver(s, w, Reply(SampleBlock(), 1), 9000);
+  EXPECT_FALSE(s.replyOverdue);
+  EXPECT_EQ(w.commStateText, "通信中");
+
+  // While searching there is nothing to be old.
+  LinkState searching;
+  RecordingWindow sw;
+  for (int i = 0; i < 3; ++i) SearchPollTick(searching, sw);
+  EXPECT_FALSE(searching.replyOverdue);
+  EXPECT_TRUE(sw.events.empty());
 }
 
 TEST(ReceivePath, SilenceResetsThePortAndDropsThePendingWrite) {
@@ -328,6 +516,51 @@ TEST(WriteCycle, SendsRepeatsAndConfirmsTheWriteByItsEcho) {
 
   WriteCycleTick(s, w);
   EXPECT_EQ(w.messages.size(), 1u);
+}
+
+TEST(WriteCycle, AWriteNeverEchoedIsGivenUpAfterTenSends) {
+  LinkState s;
+  RecordingWindow w;
+  s.currentAddress = 1;
+  s.deviceFound = s.sensorConnected = true;
+  QueueWrite(s, WriteFilter(1, 10), Filter);
+  for (int tick = 0; tick < 10; ++tick) WriteCycleTick(s, w);
+  EXPECT_EQ(w.sent.size(), 10u);
+  EXPECT_TRUE(w.messages.empty());
+  WriteCycleTick(s, w);
+  EXPECT_EQ(w.sent.size(), 10u);
+  EXPECT_EQ(w.messages, std::vector<std::string>{"写入失败：传感器无应答"});
+  EXPECT_EQ(s.pendingWriteReg, 0);
+  WriteCycleTick(s, w);
+  EXPECT_EQ(w.sent.size(), 10u);
+  EXPECT_EQ(w.messages.size(), 1u);
+
+  // An echo of another register is no answer to ours: still ten sends in all.
+  LinkState o;
+  RecordingWindow ow;
+  o.currentAddress = 1;
+  QueueWrite(o, WriteFilter(1, 10), Filter);
+  for (int tick = 0; tick < 12; ++tick) {
+    Deliver(o, ow, BuildWriteEcho(1, Pressure, 2), 1000 * tick);
+    WriteCycleTick(o, ow);
+  }
+  EXPECT_EQ(ow.sent.size(), 10u);
+  EXPECT_EQ(ow.messages, std::vector<std::string>{"写入失败：传感器无应答"});
+}
+
+TEST(WriteCycle, AUnitChangeGoesToTheConnectedAddress) {
+  struct Case {
+    bool connected;
+    std::uint16_t shown;
+    std::uint8_t expected;
+  };
+  const Case cases[] = {{true, 0, 7}, {true, 9, 7}, {true, 7, 7}, {false, 9, 9}};
+  for (const Case& c : cases) {
+    LinkState s;
+    s.currentAddress = 7;
+    s.deviceFound = s.sensorConnected = c.connected;
+    EXPECT_EQ(UnitChangeAddress(s, c.shown), c.expected) << "shown " << c.shown;
+  }
 }
 
 TEST(WriteCycle, AConfirmedAddressChangeDropsTheConnection) {

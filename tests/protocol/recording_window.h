@@ -3,8 +3,10 @@
 #include <vector>
 
 #include "protocol/receive_path.h"
+#include "uitexts/link_texts.h"
 
-// Records what the receive path asks of its window.
+// Records what the receive path asks of its window, with the events put in
+// the operator's words as the window would.
 class RecordingWindow : public protocol::LinkWindow {
  public:
   void PullControls() override { ++pulls; }
@@ -13,9 +15,13 @@ class RecordingWindow : public protocol::LinkWindow {
   void StopPollAndDisplayTimers() override { ++timerStops; }
   void BeginPortReset() override { ++portResets; }
   void ShowNotConnected() override { ++notConnectedShown; }
-  void SetCommStateText(const char* text) override { commStateText = text; }
   void SetAddressShown(std::uint8_t address) override { addressesShown.push_back(address); }
-  void ShowMessage(const char* text) override { messages.push_back(text); }
+  void Report(const protocol::LinkEvent& event) override {
+    events.push_back(event.kind);
+    if (const char* state = ui_texts::CommStateText(event)) commStateText = state;
+    const std::string message = ui_texts::MessageText(event);
+    if (!message.empty()) messages.push_back(message);
+  }
   void SendFrame(const protocol::RtuFrame& frame) override { sent.push_back(frame); }
 
   int pulls = 0;
@@ -27,5 +33,6 @@ class RecordingWindow : public protocol::LinkWindow {
   std::string commStateText;
   std::vector<int> addressesShown;
   std::vector<std::string> messages;
+  std::vector<protocol::LinkEventKind> events;
   std::vector<protocol::RtuFrame> sent;
 };

@@ -15,7 +15,7 @@
 
 #include "protocol/receive_path.h"
 #include "protocol/registers.h"
-#include "protocol/texts.h"
+#include "uitexts/link_texts.h"
 #include "libmodbus_slave.h"
 #include "pty_helpers.h"
 #include "recording_window.h"
@@ -156,7 +156,7 @@ TEST(LibmodbusSlave, CMSCommAndTheReceivePathDecodeEveryField) {
   EXPECT_FALSE(state.crcError);
   EXPECT_TRUE(state.sensorConnected);
   EXPECT_EQ(state.currentAddress, 9);
-  EXPECT_EQ(window.commStateText, protocol::texts::kCommunicating);
+  EXPECT_EQ(window.commStateText, ui_texts::kCommunicating);
   EXPECT_EQ(window.pollTimerRestarts, std::vector<int>{protocol::kPollPeriodMs});
   EXPECT_EQ(Bytes(state.rxBuf.begin(), state.rxBuf.begin() + 77), block.PollReply(9));
 
@@ -193,7 +193,7 @@ TEST(LibmodbusSlave, CMSCommAndTheReceivePathDecodeEveryField) {
   protocol::WriteCycleTick(state, window);
   EXPECT_EQ(state.pendingWriteReg, 0);
   ASSERT_EQ(window.messages.size(), 1u);
-  EXPECT_EQ(window.messages[0], protocol::texts::kOperationSucceeded);
+  EXPECT_EQ(window.messages[0], ui_texts::kOperationSucceeded);
 
   // The next poll carries the new value.
   comm.SetOutput(protocol::PollBlock(9));

@@ -20,7 +20,7 @@
 
 #include "protocol/receive_path.h"
 #include "protocol/registers.h"
-#include "protocol/texts.h"
+#include "uitexts/link_texts.h"
 #include "recording_window.h"
 #include "serial/comm.h"
 #include "serial/port_naming.h"
@@ -388,17 +388,17 @@ TEST(CMSCommAgainstSim, FaultsShowAsCheckErrorsAndUnknownDevices) {
   // kind of device, reply 4 has a flipped bit again, reply 5 is clean.
   ASSERT_TRUE(tool.Poll(1));
   EXPECT_FALSE(tool.state.crcError);
-  EXPECT_EQ(tool.window.commStateText, protocol::texts::kCommunicating);
+  EXPECT_EQ(tool.window.commStateText, ui_texts::kCommunicating);
   ASSERT_TRUE(tool.Poll(1));
   EXPECT_TRUE(tool.state.crcError);
-  EXPECT_EQ(tool.window.commStateText, protocol::texts::kCheckError);
+  EXPECT_EQ(tool.window.commStateText, ui_texts::kCheckError);
   ASSERT_TRUE(tool.Poll(1));
-  EXPECT_EQ(tool.window.commStateText, protocol::texts::kUnknownDevice);
+  EXPECT_EQ(tool.window.commStateText, ui_texts::kUnknownDevice);
   ASSERT_TRUE(tool.Poll(1));
   EXPECT_TRUE(tool.state.crcError);
   ASSERT_TRUE(tool.Poll(1));
   EXPECT_FALSE(tool.state.crcError);
-  EXPECT_EQ(tool.window.commStateText, protocol::texts::kCommunicating);
+  EXPECT_EQ(tool.window.commStateText, ui_texts::kCommunicating);
   EXPECT_EQ(sim.Stop(), 0);
 }
 

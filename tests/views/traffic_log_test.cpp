@@ -114,6 +114,21 @@ TEST(TrafficLog, ClassifiesAScriptedSequenceOfGoodCorruptForeignAndEchoFrames) {
   EXPECT_STREQ(views::VerdictText(Verdict::UnknownDevice), "未知设备");
   EXPECT_STREQ(views::VerdictText(Verdict::WriteEcho), "写入回显");
   EXPECT_STREQ(views::VerdictText(Verdict::Noise), "噪声");
+
+  // Following a link that holds address 5, another slave's checked reply is
+  // refused as the receive path refuses it, and is no answer to the poll.
+  protocol::LinkState link;
+  link.currentAddress = 5;
+  link.deviceFound = true;
+  views::TrafficLog held;
+  held.FollowLink(&link);
+  Feeder h{held};
+  h.Sent(poll, 0);
+  h.Received(GoodReply(6), 80);
+  h.Received(GoodReply(5), 200);
+  EXPECT_EQ(Verdicts(held), (std::vector<Verdict>{Verdict::PollSent, Verdict::ForeignAddress, Verdict::ReplyAccepted}));
+  EXPECT_EQ(held.Counters().foreignAddresses, 1u);
+  EXPECT_EQ(held.Counters().replies, 1u);
 }
 
 TEST(TrafficLog, FramesByLineSilenceLikeTheReceivePath) {

@@ -1,0 +1,114 @@
+#include "link/sensor_link.h"
+
+namespace sensorlink {
+
+SensorLink::SensorLink(Transport& transport, protocol::LinkState& state, QObject* parent)
+    : QObject(parent), m_transport(transport), m_state(state) {
+  m_clock.start();
+  m_resetWait.setSingleShot(true);
+  connect(&m_transport, &Transport::BytesArrived, this, &SensorLink::OnBytes);
+  connect(&m_transport, &Transport::Lost, this, [this](const QString& reason) {
+    emit PortLost(reason);
+    BeginPortReset();
+  });
+  connect(&m_pollTimer, &QTimer::timeout, this, &SensorLink::OnPollTick);
+  connect(&m_writeTimer, &QTimer::timeout, this, &SensorLink::OnWriteTick);
+  connect(&m_resetWait, &QTimer::timeout, this, &SensorLink::FinishPortReset);
+}
+
+bool SensorLink::Open() {
+  m_state.portOpen = m_transport.IsOpen() || m_transport.Open();
+  return m_state.portOpen;
+}
+
+void SensorLink::Close() {
+  m_pollTimer.stop();
+  m_writeTimer.stop();
+  m_resetWait.stop();
+  m_resetRunning = false;
+  m_transport.Close();
+  m_state.portOpen = false;
+}
+
+void SensorLink::StartSearch() {
+  m_state.addressHeld = false;
+  m_state.deviceFound = m_state.sensorConnected = false;
+  m_state.manualAddressing = false;
+  m_state.currentAddress = 0;
+  m_pollTimer.start(m_periods.searchMs);
+}
+
+void SensorLink::ConnectTo(std::uint8_t address) {
+  m_state.addressHeld = true;
+  m_state.manualAddressing = true;
+  m_state.currentAddress = address;
+  OnPollTick();
+  m_pollTimer.start(m_periods.searchMs);
+}
+
+void SensorLink::QueueWrite(protocol::RtuFrame frame, std::uint8_t reg) {
+  protocol::QueueWrite(m_state, std::move(frame), reg);
+  if (!m_writeTimer.isActive()) m_writeTimer.start(m_periods.writeMs);
+}
+
+void SensorLink::OnBytes(const QByteArray& bytes) {
+  const qint64 now = m_clock.elapsed();
+  emit BytesArrived(bytes, now);
+  const std::uint64_t acceptedBefore = m_state.repliesAccepted;
+  protocol::OnCommEvent(m_state, *this, protocol::kCommEventReceive,
+                        reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                        static_cast<std::size_t>(bytes.size()), now);
+  if (m_state.repliesAccepted != acceptedBefore)
+    emit ReplyAccepted(QByteArray(reinterpret_cast<const char*>(m_state.rxBuf.data()),
+                                  static_cast<int>(protocol::kPollReplyLength)),
+                       now);
+}
+
+void SensorLink::OnPollTick() {
+  if (m_resetRunning) return;
+  protocol::SearchPollTick(m_state, *this);
+}
+
+void SensorLink::OnWriteTick() {
+  protocol::WriteCycleTick(m_state, *this);
+  if (m_state.pendingWriteReg == 0 && m_state.writeRefusal == 0) m_writeTimer.stop();
+}
+
+void SensorLink::RestartPollTimer(int periodMs) {
+  // The core asks for its own periods; a link may run shorter ones (tests, soak).
+  m_pollTimer.start(periodMs == protocol::kPollPeriodMs ? m_periods.pollMs : periodMs);
+}
+
+void SensorLink::StopPollAndDisplayTimers() {
+  m_pollTimer.stop();
+  emit Disconnected();
+}
+
+void SensorLink::BeginPortReset() {
+  if (m_resetRunning) return;
+  m_resetRunning = true;
+  m_transport.Close();
+  emit PortResetStarted();
+  // The pause before reopening runs on a timer so nothing waits for it.
+  m_resetWait.start(m_periods.resetWaitMs);
+}
+
+void SensorLink::FinishPortReset() {
+  if (!m_transport.Open()) {
+    // Keep trying quietly: the link comes back by itself with the device.
+    m_resetWait.start(m_periods.reopenRetryMs);
+    return;
+  }
+  m_state.missedPolls = 0;
+  m_resetRunning = false;
+  emit PortReopened();
+}
+
+void SensorLink::SendFrame(const protocol::RtuFrame& frame) {
+  if (!m_transport.IsOpen()) return;
+  m_transport.Send(frame);
+  emit FrameSent(QByteArray(reinterpret_cast<const char*>(frame.data()), static_cast<int>(frame.size())),
+                 m_clock.elapsed());
+}
+
+}  // namespace sensorlink

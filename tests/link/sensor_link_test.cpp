@@ -1,0 +1,142 @@
+// SensorLink driven through an in-memory byte pipe: the state machine runs
+// without a serial port, as it will over any other transport.
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "link/sensor_link.h"
+#include "protocol/registers.h"
+#include "protocol/rtu_frame.h"
+
+namespace {
+
+using protocol::LinkEventKind;
+using protocol::RtuFrame;
+
+// A pipe to a scripted slave: every frame sent is handed to `answer`, and
+// what it returns arrives later in `chunk`-byte pieces, as a line delivers.
+class MemoryPipe : public sensorlink::Transport {
+ public:
+  std::function<RtuFrame(const RtuFrame&)> answer;
+  std::vector<RtuFrame> sent;
+  int opens = 0;
+  bool failOpen = false;
+  int chunk = 7;
+
+  bool Open() override {
+    ++opens;
+    open_ = !failOpen;
+    return open_;
+  }
+  void Close() override { open_ = false; }
+  bool IsOpen() const override { return open_; }
+  QString LastError() const override { return QStringLiteral("pipe closed"); }
+  void Send(const RtuFrame& frame) override {
+    sent.push_back(frame);
+    const RtuFrame reply = answer ? answer(frame) : RtuFrame{};
+    for (std::size_t at = 0; at < reply.size(); at += static_cast<std::size_t>(chunk)) {
+      const QByteArray piece(reinterpret_cast<const char*>(reply.data() + at),
+                             static_cast<int>(std::min(reply.size() - at, static_cast<std::size_t>(chunk))));
+      QTimer::singleShot(static_cast<int>(1 + at / 16), this, [this, piece] {
+        if (open_) emit BytesArrived(piece);
+      });
+    }
+  }
+
+ private:
+  bool open_ = false;
+};
+
+protocol::RegisterBlock Block(std::uint8_t address) {
+  protocol::RegisterBlock block;
+  block.SetFloat(protocol::DoValue, 7.5f);
+  block.regs[protocol::DeviceType] = protocol::kSensorDeviceType;
+  block.regs[protocol::DeviceAddress] = address;
+  return block;
+}
+
+// A sensor at `address` that answers polls and echoes writes while `alive`.
+struct Slave {
+  std::uint8_t address;
+  bool alive = true;
+  RtuFrame operator()(const RtuFrame& request) const {
+    if (!alive || request.size() < 8 || request[0] != address) return {};
+    if (request[1] == protocol::kFunctionReadHolding) return Block(address).PollReply(address);
+    if (request[1] == protocol::kFunctionWriteMultiple)
+      return protocol::BuildWriteEcho(address, request[3], static_cast<std::uint16_t>(request[5]));
+    return {};
+  }
+};
+
+struct Fixture {
+  MemoryPipe pipe;
+  protocol::LinkState state;
+  sensorlink::SensorLink link{pipe, state};
+  std::vector<LinkEventKind> events;
+  int resets = 0;
+  int reopened = 0;
+
+  Fixture() {
+    link.SetPeriods({20, 60, 30, 30, 30});
+    QObject::connect(&link, &sensorlink::SensorLink::Event, [this](const protocol::LinkEvent& e) { events.push_back(e.kind); });
+    QObject::connect(&link, &sensorlink::SensorLink::PortResetStarted, [this] { ++resets; });
+    QObject::connect(&link, &sensorlink::SensorLink::PortReopened, [this] { ++reopened; });
+  }
+  bool Saw(LinkEventKind kind) const { return std::find(events.begin(), events.end(), kind) != events.end(); }
+};
+
+}  // namespace
+
+TEST(SensorLink, SearchesWritesAndNoticesSilenceOverAnyTransport) {
+  Fixture f;
+  auto slave = std::make_shared<Slave>(Slave{4});
+  f.pipe.answer = [slave](const RtuFrame& r) { return (*slave)(r); };
+  ASSERT_TRUE(f.link.Open());
+  f.link.StartSearch();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.state.deviceFound; }, 10000));
+  EXPECT_EQ(f.state.currentAddress, 4);
+  EXPECT_EQ(f.pipe.sent.front(), protocol::PollBlock(0));
+
+  f.link.QueueWrite(protocol::WriteFilter(4, 12), protocol::Filter);
+  EXPECT_TRUE(f.link.HasPendingWrite());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.Saw(LinkEventKind::WriteConfirmed); }, 10000));
+  EXPECT_FALSE(f.link.HasPendingWrite());
+  for (const RtuFrame& frame : f.pipe.sent) EXPECT_TRUE(frame[0] <= 4) << "nothing went past the sensor's address";
+
+  // The sensor falls silent: the link says so, then resets the transport.
+  slave->alive = false;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.Saw(LinkEventKind::NoReply); }, 10000));
+  EXPECT_TRUE(f.state.replyOverdue);
+  // Four more silent polls, then a stray byte: the link resets the transport.
+  auto polls = std::make_shared<int>(0);
+  f.pipe.answer = [polls](const RtuFrame&) { return ++*polls > 4 ? RtuFrame{0x5A} : RtuFrame{}; };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.reopened > 0; }, 10000));
+  EXPECT_EQ(f.resets, 1);
+  EXPECT_GE(f.pipe.opens, 2);
+}
+
+TEST(SensorLink, AGivenAddressIsHeldAndAnUnansweredWriteIsGivenUp) {
+  Fixture f;
+  // Every poll of 5 is answered from address 6, and writes are never echoed.
+  f.pipe.answer = [](const RtuFrame& r) {
+    return r[1] == protocol::kFunctionReadHolding ? Block(6).PollReply(6) : RtuFrame{};
+  };
+  ASSERT_TRUE(f.link.Open());
+  f.link.ConnectTo(5);
+  f.link.QueueWrite(protocol::WriteFilter(5, 33), protocol::Filter);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.Saw(LinkEventKind::WriteUnanswered); }, 10000));
+  EXPECT_FALSE(f.state.deviceFound);
+  EXPECT_EQ(f.state.currentAddress, 5);
+  EXPECT_GT(f.state.repliesRejected, 0u);
+  int writes = 0;
+  for (const RtuFrame& frame : f.pipe.sent) {
+    EXPECT_EQ(frame[0], 5) << "every request goes to the address given";
+    if (frame[1] == protocol::kFunctionWriteMultiple) ++writes;
+  }
+  EXPECT_EQ(writes, protocol::kMaxWriteSends);
+}
