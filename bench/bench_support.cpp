@@ -85,6 +85,14 @@ long ContextSwitches(pid_t pid) {
   return error || !any ? -1 : total;
 }
 
+long SmapsRollupKb(pid_t pid, const std::string& field) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
+  if (!in) return -1;
+  std::stringstream text;
+  text << in.rdbuf();
+  return StatusFieldKb(text.str(), field);
+}
+
 long PeakRssKb(pid_t pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/status");
   if (!in) return -1;

@@ -18,6 +18,9 @@ double Median(std::vector<double> values);
 // The number in a "<field>:   123 kB" line of /proc/<pid>/status text, or -1.
 long StatusFieldKb(const std::string& statusText, const std::string& field);
 
+// A field of /proc/<pid>/smaps_rollup in kB ("Rss", "Anonymous"), or -1.
+long SmapsRollupKb(pid_t pid, const std::string& field);
+
 // Peak resident set (VmHWM) of a running process in kB, or -1.
 long PeakRssKb(pid_t pid);
 

@@ -59,6 +59,10 @@ TEST(BenchFigures, MedianAndStatusFields) {
   std::memset(block.data(), 1, block.size());
   EXPECT_GE(bench::PeakRssKb(getpid()), before + 40 * 1024);
   EXPECT_EQ(bench::PeakRssKb(-1), -1);
+  // Of what is resident, the anonymous part grew by the block too.
+  EXPECT_GE(bench::SmapsRollupKb(getpid(), "Anonymous"), 40 * 1024);
+  EXPECT_GE(bench::SmapsRollupKb(getpid(), "Rss"), bench::SmapsRollupKb(getpid(), "Anonymous"));
+  EXPECT_EQ(bench::SmapsRollupKb(getpid(), "NoSuchField"), -1);
 }
 
 TEST(BenchFigures, ChildProcessesAndTheirCpuTime) {
