@@ -4,6 +4,9 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 #include <QThread>
 #include <QSignalSpy>
@@ -12,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 
+#include "cli/history_command.h"
 #include "pg_test_server.h"
 #include "protocol/oxygen_physics.h"
 #include "protocol/registers.h"
@@ -322,6 +326,106 @@ TEST(PostgresRecords, RoundTripRestartAndServerStoppedMidRun) {
   EXPECT_EQ(after.readings.size(), 11);
   EXPECT_EQ(after.calibrations.size(), 1);
   EXPECT_EQ(store.CurrentStats().dropped, 0);
+}
+
+// The history command over a file the store wrote: each table in each
+// format, filtered, and a clear failure for a database that is not there.
+TEST(HistoryCommand, TablesFormatsFiltersAndMissingDatabase) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("records.sqlite"));
+  DatabaseTarget t;
+  t.file = file;
+  {
+    RecordStore store(t, Fast());
+    store.AddReading(Reading(3000000000u, 0, 8.5));
+    store.AddReading(Reading(42, 1, 7.25));
+    store.AddWrite(Write(42, 2, protocol::Filter, QStringLiteral("20")));
+    store.FinishWrite(QStringLiteral("t-42-2"), kT0.addSecs(3), WriteRecord::Confirmed);
+    store.AddCalibration(Calibration(42, 4, QStringLiteral("zero")));
+    ASSERT_TRUE(store.WaitUntilWritten(30000));
+  }
+  auto run = [&](cli::HistoryArgs args, int expectedCode, QString* err = nullptr) {
+    QString outText, errText;
+    QTextStream out(&outText), errStream(&errText);
+    EXPECT_EQ(cli::RunHistory(args, out, errStream), expectedCode) << errText.toStdString();
+    errStream.flush();
+    if (err) *err = errText;
+    return outText;
+  };
+  cli::HistoryArgs args;
+  args.db = file;
+
+  args.format = cli::HistoryArgs::Format::Json;
+  const QJsonArray readings = QJsonDocument::fromJson(run(args, 0).toUtf8()).array();
+  ASSERT_EQ(readings.size(), 2);
+  const QJsonObject first = readings[0].toObject();
+  EXPECT_EQ(first["serial"].toInteger(), -1294967296);  // as the windows show 3000000000
+  EXPECT_EQ(first["do"].toDouble(), 8.5);
+  EXPECT_EQ(first["unit"].toString(), QStringLiteral("mg/L"));
+  EXPECT_TRUE(first["saturation_percent"].isNull());  // not known, so not shown
+  EXPECT_EQ(first["time"].toString(), QStringLiteral("2026-03-14T08:00:00.000Z"));
+  EXPECT_FALSE(first["plausible"].toBool());
+
+  // Filters: by serial in either spelling, and by time.
+  const struct {
+    const char* serial;
+    const char* since;
+    int rows;
+  } filters[] = {{"3000000000", nullptr, 1}, {"-1294967296", nullptr, 1}, {"42", nullptr, 1},
+                 {nullptr, "2026-03-14T08:00:01Z", 1}, {nullptr, "2026-03-15", 0}, {"7", nullptr, 0}};
+  for (const auto& f : filters) {
+    cli::HistoryArgs a = args;
+    quint32 serial = 0;
+    if (f.serial) {
+      ASSERT_TRUE(cli::ParseHistorySerial(QString::fromUtf8(f.serial), &serial)) << f.serial;
+      a.serial = serial;
+    }
+    QString error;
+    if (f.since) {
+      ASSERT_TRUE(cli::ParseHistoryTime(QString::fromUtf8(f.since), &a.since, &error)) << f.since;
+    }
+    EXPECT_EQ(QJsonDocument::fromJson(run(a, 0).toUtf8()).array().size(), f.rows)
+        << (f.serial ? f.serial : "") << (f.since ? f.since : "");
+  }
+
+  cli::HistoryArgs writes = args;
+  ASSERT_TRUE(cli::ParseHistoryTable(QStringLiteral("writes"), &writes.table));
+  const QJsonObject w = QJsonDocument::fromJson(run(writes, 0).toUtf8()).array().at(0).toObject();
+  EXPECT_EQ(w["outcome"].toString(), QStringLiteral("confirmed"));
+  EXPECT_EQ(w["register_label"].toString(), QStringLiteral("滤波"));
+  EXPECT_EQ(w["value"].toString(), QStringLiteral("20"));
+
+  cli::HistoryArgs calibrations = args;
+  ASSERT_TRUE(cli::ParseHistoryTable(QStringLiteral("calibrations"), &calibrations.table));
+  const QJsonObject c = QJsonDocument::fromJson(run(calibrations, 0).toUtf8()).array().at(0).toObject();
+  EXPECT_EQ(c["kind"].toString(), QStringLiteral("zero"));
+  EXPECT_EQ(c["before"].toObject()["do"].toDouble(), 8.5);
+  EXPECT_EQ(c["after"].toObject()["do"].toDouble(), 9.09);
+  EXPECT_TRUE(c["stable"].toBool());
+  calibrations.format = cli::HistoryArgs::Format::Csv;
+  const QStringList csv = run(calibrations, 0).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+  ASSERT_EQ(csv.size(), 2);
+  EXPECT_TRUE(csv[0].startsWith(QStringLiteral("time,kind,serial"))) << csv[0].toStdString();
+  EXPECT_EQ(csv[1].split(QLatin1Char(',')).size(), csv[0].split(QLatin1Char(',')).size());
+  calibrations.format = cli::HistoryArgs::Format::Text;
+  EXPECT_TRUE(run(calibrations, 0).contains(QStringLiteral("零点标定")));
+
+  EXPECT_FALSE(cli::ParseHistoryTable(QStringLiteral("reading"), &writes.table));
+  quint32 serial = 0;
+  EXPECT_FALSE(cli::ParseHistorySerial(QStringLiteral("12x"), &serial));
+  EXPECT_FALSE(cli::ParseHistorySerial(QStringLiteral("4294967296"), &serial));
+  QDateTime when;
+  QString error;
+  EXPECT_FALSE(cli::ParseHistoryTime(QStringLiteral("yesterday"), &when, &error));
+  EXPECT_FALSE(error.isEmpty());
+
+  // A path that is not there is an error, and no empty database is made.
+  cli::HistoryArgs missing = args;
+  missing.db = dir.filePath(QStringLiteral("typo.sqlite"));
+  QString err;
+  EXPECT_TRUE(run(missing, 1, &err).isEmpty());
+  EXPECT_TRUE(err.contains(QStringLiteral("typo.sqlite"))) << err.toStdString();
+  EXPECT_FALSE(QFile::exists(missing.db));
 }
 
 // ---- The recorder, fed with real poll replies ----
