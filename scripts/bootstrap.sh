@@ -20,7 +20,7 @@ fuzz_seconds="${SENSORTOOL_FUZZ_SECONDS:-20}"
 packages=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-serialport-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev
-  libgtest-dev libgmock-dev libbenchmark-dev postgresql libqt6sql6-sqlite libqt6sql6-psql
+  libgtest-dev libgmock-dev libbenchmark-dev postgresql libqt6sql6-sqlite libqt6sql6-psql poppler-utils
   fonts-noto-cjk fonts-liberation
   libmodbus-dev mbpoll python3-pymodbus
   clang libclang-rt-14-dev
