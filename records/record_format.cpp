@@ -146,6 +146,18 @@ QJsonObject CalibrationJson(const CalibrationRecord& c) {
                      {"after", SnapshotJson(c.after)}};
 }
 
+QString UnavailableMessage(const QString& where, const QString& reason) {
+  return QStringLiteral("记录数据库 %1 暂时无法写入（%2）。读数先保存在内存中，数据库恢复后自动补写。").arg(where, reason);
+}
+
+QString RestoredMessage(const QString& where) {
+  return QStringLiteral("记录数据库 %1 已恢复，暂存的记录已全部写入。").arg(where);
+}
+
+QString DroppedMessage(qint64 total) {
+  return QStringLiteral("记录数据库长时间不可用，内存已满：已舍弃最早的 %1 条读数记录（写入和标定记录均已保留）。").arg(total);
+}
+
 QString CsvLine(const QStringList& fields) {
   QStringList quoted;
   for (QString f : fields) {

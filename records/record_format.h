@@ -35,6 +35,11 @@ QJsonObject ReadingJson(const ReadingRecord& r);
 QJsonObject WriteJson(const WriteRecord& w);
 QJsonObject CalibrationJson(const CalibrationRecord& c);
 
+// What the window tells the operator about the store (see RecordStore).
+QString UnavailableMessage(const QString& where, const QString& reason);
+QString RestoredMessage(const QString& where);
+QString DroppedMessage(qint64 total);
+
 // One CSV line (RFC 4180 quoting), without line end.
 QString CsvLine(const QStringList& fields);
 

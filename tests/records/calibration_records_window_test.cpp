@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include "records/calibration_records_window.h"
+#include "records/record_settings_dialog.h"
 #include "records/record_store.h"
 
 namespace {
@@ -131,9 +132,44 @@ TEST(CalibrationRecordsWindow, UnreachableServerIsToldNotHidden) {
   EXPECT_TRUE(window.StatusText().startsWith(QStringLiteral("无法读取记录"))) << window.StatusText().toStdString();
 }
 
+// The settings window: what it accepts, keeps, and how a connection test ends.
+TEST(RecordSettingsDialog, AcceptsKeepsAndTestsTheChoice) {
+  QTemporaryDir dir;
+  const QString sqlite = dir.filePath(QStringLiteral("records.sqlite"));
+  const struct {
+    QString url;
+    bool accepted;
+    bool connects;
+  } cases[] = {
+      {QString(), true, true},  // the default file, in the test's own data folder
+      {QStringLiteral("postgresql://lab@%2Fnonexistent%2Fsocket/records"), true, false},
+      {QStringLiteral("postgresql://lab@host"), false, false},  // no database name
+      {QStringLiteral("sqlite://") + sqlite, true, true},
+  };
+  for (const auto& c : cases) {
+    RecordSettingsDialog dialog;
+    dialog.SetDatabaseUrl(c.url);
+    EXPECT_EQ(dialog.DatabaseUrl(), c.url.trimmed());
+    QSignalSpy finished(&dialog, &RecordSettingsDialog::TestFinished);
+    dialog.TestConnection();
+    ASSERT_TRUE(finished.count() == 1 || finished.wait(30000)) << c.url.toStdString();
+    EXPECT_EQ(finished.first().at(0).toBool(), c.connects) << c.url.toStdString() << " " << dialog.ResultText().toStdString();
+    EXPECT_FALSE(dialog.ResultText().isEmpty());
+    dialog.accept();
+    EXPECT_EQ(dialog.result() == QDialog::Accepted, c.accepted) << c.url.toStdString();
+    if (c.accepted) EXPECT_EQ(RecordSettingsDialog::SavedDatabaseUrl(), c.url);
+    else EXPECT_NE(RecordSettingsDialog::SavedDatabaseUrl(), c.url);
+  }
+  EXPECT_TRUE(QFile::exists(sqlite));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Settings and the default database stay inside the test's own folders.
+  QTemporaryDir home;
+  qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+  qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
