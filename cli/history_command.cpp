@@ -98,7 +98,8 @@ bool ParseHistoryTime(const QString& text, QDateTime* time, QString* error) {
 int RunHistory(const HistoryArgs& args, QTextStream& out, QTextStream& err) {
   records::DatabaseTarget target;
   QString error;
-  if (!records::ParseDatabaseUrl(args.db, &target, &error)) {
+  const QString url = args.db.isEmpty() ? records::SavedDatabaseUrl() : args.db;
+  if (!records::ParseDatabaseUrl(url, &target, &error)) {
     err << error << '\n';
     return kExitFailed;
   }

@@ -17,7 +17,7 @@ struct HistoryArgs {
   std::optional<quint32> serial;
   QDateTime since;  // invalid: from the first record
   QDateTime until;  // invalid: to the last record
-  QString db;       // empty: the default SQLite file
+  QString db;       // empty: the one chosen in the window, else the default SQLite file
 };
 
 // "readings", "writes" or "calibrations".

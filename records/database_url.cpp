@@ -1,6 +1,7 @@
 #include "records/database_url.h"
 
 #include <QDir>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QUrlQuery>
@@ -14,7 +15,17 @@ QString DatabaseTarget::Describe() const {
 }
 
 QString DefaultDatabaseFile() {
-  return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/records.sqlite");
+  return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+         QStringLiteral("/sensortool/records.sqlite");
+}
+
+// Kept under a fixed name for the same reason as the default file.
+QString SavedDatabaseUrl() {
+  return QSettings(QStringLiteral("sensortool"), QStringLiteral("records")).value(QStringLiteral("database")).toString();
+}
+
+void SaveDatabaseUrl(const QString& url) {
+  QSettings(QStringLiteral("sensortool"), QStringLiteral("records")).setValue(QStringLiteral("database"), url);
 }
 
 namespace {

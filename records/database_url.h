@@ -28,7 +28,13 @@ struct DatabaseTarget {
 bool ParseDatabaseUrl(const QString& text, DatabaseTarget* target, QString* error);
 
 // The SQLite file used when no database is given: records.sqlite in the
-// user's data folder for this program.
+// user's data folder, under "sensortool" whatever the program (the window,
+// the CLI) calls itself, so all of them find the same records.
 QString DefaultDatabaseFile();
+
+// The database the operator chose in the window ("记录设置"), shared with
+// the CLI; empty for the default file.
+QString SavedDatabaseUrl();
+void SaveDatabaseUrl(const QString& url);
 
 }  // namespace records

@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -14,10 +13,6 @@
 #include "records/record_database.h"
 
 namespace records {
-
-namespace {
-constexpr char kSettingsKey[] = "records/database";
-}
 
 RecordSettingsDialog::RecordSettingsDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("记录设置"));
@@ -105,8 +100,5 @@ void RecordSettingsDialog::accept() {
   QDialog::accept();
 }
 
-QString RecordSettingsDialog::SavedDatabaseUrl() { return QSettings().value(QLatin1String(kSettingsKey)).toString(); }
-
-void RecordSettingsDialog::SaveDatabaseUrl(const QString& url) { QSettings().setValue(QLatin1String(kSettingsKey), url); }
 
 }  // namespace records

@@ -28,10 +28,6 @@ class RecordSettingsDialog : public QDialog {
   // Tries the connection (schema made or migrated); TestFinished() when done.
   void TestConnection();
 
-  // The choice kept in the settings, and keeping it.
-  static QString SavedDatabaseUrl();
-  static void SaveDatabaseUrl(const QString& url);
-
   void accept() override;
 
  signals:

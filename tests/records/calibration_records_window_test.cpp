@@ -157,8 +157,8 @@ TEST(RecordSettingsDialog, AcceptsKeepsAndTestsTheChoice) {
     EXPECT_FALSE(dialog.ResultText().isEmpty());
     dialog.accept();
     EXPECT_EQ(dialog.result() == QDialog::Accepted, c.accepted) << c.url.toStdString();
-    if (c.accepted) EXPECT_EQ(RecordSettingsDialog::SavedDatabaseUrl(), c.url);
-    else EXPECT_NE(RecordSettingsDialog::SavedDatabaseUrl(), c.url);
+    if (c.accepted) EXPECT_EQ(SavedDatabaseUrl(), c.url);
+    else EXPECT_NE(SavedDatabaseUrl(), c.url);
   }
   EXPECT_TRUE(QFile::exists(sqlite));
 }
