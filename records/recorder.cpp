@@ -54,7 +54,7 @@ QString Recorder::VerdictText(const protocol::StabilityVerdict& v) {
 void Recorder::OnReading(const std::vector<std::uint8_t>& reply, int address, const QDateTime& time) {
   if (reply.size() < protocol::kPollReplyLength) return;
   auto known = m_latest.find(address);
-  if (known != m_latest.end() && known->time.isValid() && time <= known->time) return;
+  if (known != m_latest.end() && known->time == time) return;
 
   const protocol::SensorReading r = protocol::DecodePollReply(reply.data());
   const protocol::OxygenCheck check = protocol::CheckOxygen(r, m_limits);
@@ -83,6 +83,10 @@ void Recorder::OnReading(const std::vector<std::uint8_t>& reply, int address, co
     m_store->AddCalibration(*pending);
     m_pendingCalibrations.erase(pending);
   }
+}
+
+void Recorder::OnReading(const QByteArray& reply, int address, const QDateTime& time) {
+  OnReading(std::vector<std::uint8_t>(reply.begin(), reply.end()), address, time);
 }
 
 QString Recorder::OnWriteQueued(int address, int reg, const QString& value, const QDateTime& time) {

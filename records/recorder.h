@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QDateTime>
 #include <QHash>
 #include <QList>
@@ -33,8 +34,10 @@ class Recorder {
   ~Recorder();
 
   // An accepted 77-byte poll reply from `address`. A second call for the
-  // same address at the same or an earlier time is the same poll: ignored.
+  // same address with the same time is the same poll: ignored. (Only the
+  // same time: after the clock is set back, readings must still be kept.)
   void OnReading(const std::vector<std::uint8_t>& reply, int address, const QDateTime& time);
+  void OnReading(const QByteArray& reply, int address, const QDateTime& time);
 
   // The operator asked for `value` in register `reg`. Returns the token
   // that ties the outcome to it.

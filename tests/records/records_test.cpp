@@ -461,10 +461,12 @@ TEST(Recorder, RepliesWritesAndCalibrationsBecomeRows) {
     unstable.doSpread = 0.12;
 
     recorder.OnReading(PollReply(7, 9.09f, 1, zero, air), 7, kT0);
-    recorder.OnReading(PollReply(7, 9.09f, 1, zero, air), 7, kT0);  // the same poll twice: one row
+    const std::vector<std::uint8_t> again = PollReply(7, 9.09f, 1, zero, air);
+    recorder.OnReading(QByteArray(reinterpret_cast<const char*>(again.data()), static_cast<int>(again.size())), 7,
+                       kT0);  // the same poll twice: one row
     recorder.OnReading(PollReply(7, 4.0f, 1, zero, air), 7, kT0.addSecs(1));  // half of what the phase says
     recorder.OnReading(PollReply(7, 100.0f, 0, zero, air), 7, kT0.addSecs(2));
-    recorder.OnReading({0x07, 0x03}, 7, kT0.addSecs(3));  // not a poll reply: nothing
+    recorder.OnReading(std::vector<std::uint8_t>{0x07, 0x03}, 7, kT0.addSecs(3));  // not a poll reply: nothing
 
     const QString filter = recorder.OnWriteQueued(7, protocol::Filter, QStringLiteral("20"), kT0.addSecs(4));
     recorder.OnWriteQueued(7, protocol::Pressure, QStringLiteral("99.5"), kT0.addSecs(4));
@@ -478,9 +480,11 @@ TEST(Recorder, RepliesWritesAndCalibrationsBecomeRows) {
     recorder.OnReading(PollReply(7, 9.09f, 1, zero, 28.5f), 7, kT0.addSecs(9));
     // A command whose "after" never comes is still written, at shutdown.
     recorder.OnCalibration(7, protocol::CommandZeroCal, QStringLiteral("lab"), protocol::StabilityVerdict{true, protocol::StabilityVerdict::Reason::Stable}, kT0.addSecs(20));
+    // The clock set back: an earlier time is still a new poll.
+    recorder.OnReading(PollReply(7, 9.1f, 1, zero, 28.5f), 7, kT0.addSecs(8));
   }
   const Contents all = ReadAll(t);
-  ASSERT_EQ(all.readings.size(), 5);
+  ASSERT_EQ(all.readings.size(), 6);
   const struct {
     double doValue, mgPerL, saturation;
     int unit;
