@@ -28,10 +28,12 @@ fuzz_seconds="${SENSORTOOL_FUZZ_SECONDS:-20}"
 run_packages=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-serialport-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev
+  qt6-l10n-tools libqt6sql6-sqlite
   fonts-noto-cjk xvfb xauth
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
+  postgresql libqt6sql6-psql poppler-utils socat
   fonts-liberation
   libmodbus-dev mbpoll python3-pymodbus
   clang libclang-rt-14-dev

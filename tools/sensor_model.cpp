@@ -3,14 +3,17 @@
 #include <cmath>
 
 namespace sim {
+
+// The physics the real sensor obeys, shared with the tool that checks it.
+using protocol::OxygenSolubility;
+using protocol::PhaseFromSaturation;
+using protocol::SaturationFromPhase;
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kStandardAtmKPa = 101.325;
-constexpr double kMgPerMl = 1.42903;  // mg of O2 per mL at STP
 
 double Rad(double deg) { return deg * kPi / 180.0; }
-double Deg(double rad) { return rad * 180.0 / kPi; }
 
 // Amplitude of the red (luminescence) light with no oxygen, and of the green
 // reference light, in mV at the photodiode.
@@ -33,40 +36,6 @@ bool Valid32(const std::uint16_t* v, double lo, double hi) {
 }
 
 }  // namespace
-
-double WaterVapourPressureAtm(double tempC) {
-  const double t = tempC + 273.15;
-  return std::exp(11.8571 - 3840.70 / t - 216961.0 / (t * t));
-}
-
-double OxygenSolubility(double tempC, double pressureKPa) {
-  // Garcia & Gordon (1992), Benson & Krause data, mL/L, salinity 0.
-  const double ts = std::log((298.15 - tempC) / (273.15 + tempC));
-  const double lnC = 2.00907 + ts * (3.22014 + ts * (4.05010 + ts * (4.94457 + ts * (-0.256847 + ts * 3.88767))));
-  const double atOneAtm = std::exp(lnC) * kMgPerMl;
-  // Pressure correction (Benson & Krause): partial pressure of dry air and
-  // the second virial coefficient of oxygen.
-  const double p = pressureKPa / kStandardAtmKPa;
-  const double pwv = WaterVapourPressureAtm(tempC);
-  const double theta = 0.000975 - 1.426e-5 * tempC + 6.436e-8 * tempC * tempC;
-  return atOneAtm * p * ((1 - pwv / p) * (1 - theta * p)) / ((1 - pwv) * (1 - theta));
-}
-
-double SaturationFromPhase(double phaseDeg, double zeroDeg, double airDeg) {
-  const double t0 = std::tan(Rad(zeroDeg));
-  const double tAir = std::tan(Rad(airDeg));
-  const double t = std::tan(Rad(phaseDeg));
-  if (!(t0 > 0) || !(tAir > 0) || !(t > 0) || tAir >= t0) return std::nan("");
-  const double k = (t0 / tAir - 1.0) / 100.0;
-  return (t0 / t - 1.0) / k;
-}
-
-double PhaseFromSaturation(double saturation, double zeroDeg, double airDeg) {
-  const double t0 = std::tan(Rad(zeroDeg));
-  const double tAir = std::tan(Rad(airDeg));
-  const double k = (t0 / tAir - 1.0) / 100.0;
-  return Deg(std::atan(t0 / (1.0 + k * saturation)));
-}
 
 SensorModel::SensorModel(const SimOptions& options)
     : options_(options),

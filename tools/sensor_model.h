@@ -2,27 +2,11 @@
 #include <cstdint>
 #include <random>
 
+#include "protocol/oxygen_physics.h"
 #include "protocol/registers.h"
 #include "sim_options.h"
 
 namespace sim {
-
-// Oxygen solubility in fresh water in equilibrium with water-saturated air,
-// in mg/L, at `tempC` and total atmospheric pressure `pressureKPa`: the
-// Benson & Krause fit of Garcia & Gordon (1992), corrected from one standard
-// atmosphere to the given pressure for water vapour and non-ideal gas.
-double OxygenSolubility(double tempC, double pressureKPa);
-
-// Vapour pressure of water over fresh water, in atmospheres.
-double WaterVapourPressureAtm(double tempC);
-
-// Stern-Volmer with the luminescence phase: tan(phi0)/tan(phi) = 1 + K * S,
-// anchored on the zero point phi0 (S = 0) and the air point (S = 100 %).
-// Returns the saturation in % for the phase `phaseDeg`; NaN when the two
-// points do not make a usable calibration (air phase not below zero phase).
-double SaturationFromPhase(double phaseDeg, double zeroDeg, double airDeg);
-// The inverse: the phase for a saturation in %.
-double PhaseFromSaturation(double saturation, double zeroDeg, double airDeg);
 
 // Phases outside this band cannot come from a working sensor head.
 constexpr double kMinPlausiblePhase = 5.0;

@@ -3,8 +3,10 @@
 
 #include <array>
 #include <cmath>
+#include <optional>
 #include <set>
 
+#include "protocol/oxygen_physics.h"
 #include "protocol/registers.h"
 #include "protocol/rtu_frame.h"
 #include "sensor_model.h"
@@ -15,6 +17,7 @@ namespace {
 
 using sim::Bytes;
 using namespace protocol;
+using protocol::Plausibility;
 
 sim::SimOptions Steady(double saturation = 95.0) {
   sim::SimOptions o;
@@ -88,22 +91,71 @@ TEST(OxygenPhysics, SolubilityMatchesPublishedTablesAndScalesWithPressure) {
   // Air-saturated fresh water at one standard atmosphere, mg/L (USGS tables
   // built on Benson & Krause).
   const struct { double t, mgL; } table[] = {{0, 14.62}, {10, 11.29}, {20, 9.09}, {25, 8.26}, {30, 7.56}, {40, 6.41}};
-  for (const auto& row : table) EXPECT_NEAR(sim::OxygenSolubility(row.t, 101.325), row.mgL, 0.01) << row.t;
+  for (const auto& row : table) EXPECT_NEAR(protocol::OxygenSolubility(row.t, 101.325), row.mgL, 0.01) << row.t;
   // Half the pressure: about half the oxygen, less the share of water vapour.
-  const double pwv = sim::WaterVapourPressureAtm(20);
+  const double pwv = protocol::WaterVapourPressureAtm(20);
   EXPECT_NEAR(pwv, 0.0231, 0.0005);
-  EXPECT_NEAR(sim::OxygenSolubility(20, 101.325 / 2) / sim::OxygenSolubility(20, 101.325),
+  EXPECT_NEAR(protocol::OxygenSolubility(20, 101.325 / 2) / protocol::OxygenSolubility(20, 101.325),
               (0.5 - pwv) / (1 - pwv), 0.002);
-  EXPECT_GT(sim::OxygenSolubility(20, 110), sim::OxygenSolubility(20, 101.325));
+  EXPECT_GT(protocol::OxygenSolubility(20, 110), protocol::OxygenSolubility(20, 101.325));
 
   // Stern-Volmer anchored on the two calibration phases.
-  EXPECT_NEAR(sim::SaturationFromPhase(62.35, 62.35, 27.812), 0.0, 1e-9);
-  EXPECT_NEAR(sim::SaturationFromPhase(27.812, 62.35, 27.812), 100.0, 1e-9);
+  EXPECT_NEAR(protocol::SaturationFromPhase(62.35, 62.35, 27.812), 0.0, 1e-9);
+  EXPECT_NEAR(protocol::SaturationFromPhase(27.812, 62.35, 27.812), 100.0, 1e-9);
   for (double s : {0.0, 12.5, 50.0, 100.0, 180.0})
-    EXPECT_NEAR(sim::SaturationFromPhase(sim::PhaseFromSaturation(s, 62.35, 27.812), 62.35, 27.812), s, 1e-6);
-  EXPECT_LT(sim::PhaseFromSaturation(150, 62.35, 27.812), 27.812);  // more oxygen, shorter phase
-  EXPECT_TRUE(std::isnan(sim::SaturationFromPhase(30, 27.0, 27.0)));
-  EXPECT_TRUE(std::isnan(sim::SaturationFromPhase(30, 25.0, 40.0)));
+    EXPECT_NEAR(protocol::SaturationFromPhase(protocol::PhaseFromSaturation(s, 62.35, 27.812), 62.35, 27.812), s, 1e-6);
+  EXPECT_LT(protocol::PhaseFromSaturation(150, 62.35, 27.812), 27.812);  // more oxygen, shorter phase
+  EXPECT_TRUE(std::isnan(protocol::SaturationFromPhase(30, 27.0, 27.0)));
+  EXPECT_TRUE(std::isnan(protocol::SaturationFromPhase(30, 25.0, 40.0)));
+}
+
+TEST(OxygenPhysics, ReadingsJudgedAgainstTheirOwnPhaseAndRange) {
+  // Each reading is the simulated sensor's poll reply, decoded as the tool
+  // decodes it, so the check sees the same fields a real sensor sends.
+  const double sol25 = protocol::OxygenSolubility(25.0, 101.3);
+  struct Case {
+    const char* name;
+    int unit;
+    double saturation;                 // of the water
+    std::optional<float> doValue;      // a sensor that reports something else
+    std::optional<float> airCal;       // a calibration that makes the phase useless
+    Plausibility verdict;
+    double mgPerL, percent;            // expected, both units (NaN: do not compare)
+  } cases[] = {
+      {"mg/L, true", 1, 95.0, {}, {}, Plausibility::Plausible, 0.95 * sol25, 95.0},
+      {"%, true", 0, 95.0, {}, {}, Plausibility::Plausible, 0.95 * sol25, 95.0},
+      {"4 points above, inside", 0, 95.0, 99.0f, {}, Plausibility::Plausible, 0.99 * sol25, 99.0},
+      {"6 points above", 0, 95.0, 101.0f, {}, Plausibility::UnitsDisagree, 1.01 * sol25, 101.0},
+      {"6 points below", 0, 95.0, 89.0f, {}, Plausibility::UnitsDisagree, 0.89 * sol25, 89.0},
+      {"mg/L far off", 1, 95.0, 2.0f, {}, Plausibility::UnitsDisagree, 2.0, 200.0 / sol25},
+      {"above 300 %", 0, 320.0, {}, {}, Plausibility::SaturationOutOfRange, 3.2 * sol25, 320.0},
+      {"negative", 1, 95.0, -0.5f, {}, Plausibility::SaturationOutOfRange, -0.5, -50.0 / sol25},
+      {"unusable calibration", 0, 95.0, 140.0f, 62.35f, Plausibility::Plausible, 1.4 * sol25, 140.0},
+  };
+  for (const Case& c : cases) {
+    sim::SimOptions o = Steady(c.saturation);
+    o.temperature = 25.0f;
+    o.unit = c.unit;
+    o.doValue = c.doValue;
+    o.airCal = c.airCal;
+    const sim::SensorModel model(o);
+    const RtuFrame reply = model.Registers().PollReply(1);
+    const protocol::OxygenCheck check = protocol::CheckOxygen(DecodePollReply(reply.data()));
+    EXPECT_EQ(check.verdict, c.verdict) << c.name;
+    EXPECT_NEAR(check.reported.mgPerL, c.mgPerL, 1e-3) << c.name;
+    EXPECT_NEAR(check.reported.saturation, c.percent, 1e-2) << c.name;
+  }
+  // No solubility where the fit does not reach: nothing to judge by.
+  SensorReading hot;
+  hot.doValue = 5.0f;
+  hot.unit = 1;
+  hot.temperature = 85.0f;
+  hot.pressure = 101.3f;
+  EXPECT_EQ(protocol::CheckOxygen(hot).verdict, Plausibility::NotCheckable);
+  EXPECT_TRUE(std::isnan(protocol::CheckOxygen(hot).reported.saturation));
+  hot.temperature = 20.0f;
+  hot.pressure = 2.0f;  // below the vapour pressure of the water itself
+  EXPECT_EQ(protocol::CheckOxygen(hot).verdict, Plausibility::NotCheckable);
 }
 
 TEST(SensorModelRegisters, MeasurementIsConsistentAcrossFields) {
@@ -120,9 +172,9 @@ TEST(SensorModelRegisters, MeasurementIsConsistentAcrossFields) {
   EXPECT_EQ(r.regs[Status], 0);
   // With the factory calibration the sensor reads the water's true oxygen.
   EXPECT_NEAR(model.MeasuredSaturation(), 95.0, 1e-3);
-  EXPECT_NEAR(r.GetFloat(DoValue), 0.95 * sim::OxygenSolubility(25.0, 101.3), 1e-4);
+  EXPECT_NEAR(r.GetFloat(DoValue), 0.95 * protocol::OxygenSolubility(25.0, 101.3), 1e-4);
   EXPECT_NEAR(r.GetFloat(PhaseDiff), r.GetFloat(RedPhase) - r.GetFloat(GreenPhase), 1e-4);
-  EXPECT_NEAR(r.GetFloat(PhaseDiff), sim::PhaseFromSaturation(95, 62.35, 27.812), 1e-4);
+  EXPECT_NEAR(r.GetFloat(PhaseDiff), protocol::PhaseFromSaturation(95, 62.35, 27.812), 1e-4);
   // The amplifier lifts both channels to at least 1000 mV.
   for (int amp : {RedAmplitude, GreenAmplitude}) {
     const int gain = r.regs[amp + 1];
@@ -142,7 +194,7 @@ TEST(SensorModelRegisters, MeasurementIsConsistentAcrossFields) {
   EncodeWord32(FloatBits(80.0f), w);
   const std::uint16_t p80[2] = {static_cast<std::uint16_t>(w[0] << 8 | w[1]), static_cast<std::uint16_t>(w[2] << 8 | w[3])};
   ASSERT_EQ(model.Write(Pressure, p80, 2), 0);
-  EXPECT_NEAR(model.Registers().GetFloat(DoValue), 0.95 * sim::OxygenSolubility(25.0, 80.0), 1e-4);
+  EXPECT_NEAR(model.Registers().GetFloat(DoValue), 0.95 * protocol::OxygenSolubility(25.0, 80.0), 1e-4);
   EXPECT_LT(model.Registers().GetFloat(DoValue), atSeaLevel);
 
   // More oxygen quenches more light: the red amplitude falls.
