@@ -241,7 +241,21 @@ void CImageButton::paintEvent(QPaintEvent*) {
   if (m_bitmaps[0].IsSet())
     PaintBitmap(painter, hasCaption, item, captionRect, m_pressed, m_disabled != 0);
   if (hasCaption) PaintCaption(painter, caption, item, captionRect, m_pressed, m_disabled != 0);
-  // No focus rectangle: the focus colours show the focus.
+  // The focus colours show the focus to a mouse user; someone moving with the
+  // keyboard also needs to see where Space will go, as desktop systems show it.
+  if (m_focused != 0 && m_keyboardFocusCue && m_disabled == 0) PaintFocusCue(painter, item);
+}
+
+void CImageButton::PaintFocusCue(QPainter& painter, const QRect& rect) {
+  const QRect cue = rect.adjusted(3, 3, -4, -4);
+  if (cue.width() <= 0 || cue.height() <= 0) return;
+  const ColourRef ink = (m_hover || m_pressed) ? m_colours[ColourHotText] : m_colours[ColourFocusText];
+  QPen pen(ToQColor(ink), 1, Qt::DotLine);
+  painter.save();
+  painter.setPen(pen);
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(cue);
+  painter.restore();
 }
 
 void CImageButton::PaintFace(QPainter& painter, const QRect& rect) {
@@ -392,6 +406,22 @@ void CImageButton::enterEvent(QEnterEvent* event) {
 void CImageButton::leaveEvent(QEvent* event) {
   QPushButton::leaveEvent(event);
   CancelHover();
+}
+
+void CImageButton::focusInEvent(QFocusEvent* event) {
+  // Arrow keys move the focus between buttons with the Tab reason too.
+  const Qt::FocusReason reason = event->reason();
+  m_keyboardFocusCue = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason;
+  QPushButton::focusInEvent(event);
+}
+
+void CImageButton::mousePressEvent(QMouseEvent* event) {
+  // After a click the colours alone show the focus again.
+  if (m_keyboardFocusCue) {
+    m_keyboardFocusCue = false;
+    update();
+  }
+  QPushButton::mousePressEvent(event);
 }
 
 void CImageButton::focusOutEvent(QFocusEvent* event) {

@@ -133,13 +133,20 @@ class CImageButton : public QPushButton {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
   void changeEvent(QEvent* event) override;
   bool event(QEvent* event) override;
 
  private:
+  // A dotted rectangle inside the face while the focus came from the keyboard.
+  void PaintFocusCue(QPainter& painter, const QRect& rect);
   void TrackHover(const QPoint& pos, bool leftButtonDown);
   void MoveFocusOnDisable();
   bool LoadSlot(ButtonBitmapSlot& slot, const QImage& image, ColourRef transparent,
                 ButtonResult& failure);
+
+  // The focus arrived by Tab, Backtab or an arrow key and no mouse press came since.
+  bool m_keyboardFocusCue = false;
 };

@@ -21,7 +21,7 @@ packages=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-serialport-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-noto-cjk fonts-liberation
+  fonts-noto-cjk fonts-liberation fonts-wqy-zenhei poppler-utils
   libmodbus-dev mbpoll python3-pymodbus
   clang libclang-rt-14-dev
   xvfb xauth locales

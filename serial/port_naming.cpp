@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
+#include <QSettings>
 #include <QtGlobal>
 #include <algorithm>
 
@@ -125,6 +126,33 @@ QString ResolvePortNameIn(const QString& directory, int number, const QStringLis
   return QString();
 }
 
+namespace {
+
+// Its own settings file, whatever the application's name: the bindings belong
+// to the machine's adapters, not to one build of the window.
+QSettings PortSettings() {
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("sensortool"),
+                   QStringLiteral("ports"));
+}
+
+QString BindingKey(int number) { return QStringLiteral("bindings/COM%1").arg(number); }
+
+}  // namespace
+
+QString SavedPortBinding(int number) {
+  if (number < kFirstPortNumber || number > kLastPortNumber) return QString();
+  return PortSettings().value(BindingKey(number)).toString();
+}
+
+void SavePortBinding(int number, const QString& device) {
+  if (number < kFirstPortNumber || number > kLastPortNumber) return;
+  QSettings settings = PortSettings();
+  if (device.isEmpty())
+    settings.remove(BindingKey(number));
+  else
+    settings.setValue(BindingKey(number), device);
+}
+
 QStringList SystemPortPaths() {
   QStringList paths;
   const auto ports = QSerialPortInfo::availablePorts();
@@ -137,6 +165,13 @@ QString ResolvePortName(int number) {
   if (number < kFirstPortNumber || number > kLastPortNumber) return QString();
   return QStringLiteral("COM%1").arg(number);
 #else
+  // A saved binding wins; like a link, it binds even while its device is
+  // unplugged, so the open fails clearly instead of reaching another device.
+  const QString bound = SavedPortBinding(number);
+  if (!bound.isEmpty()) {
+    const QString canonical = QFileInfo(bound).canonicalFilePath();
+    return canonical.isEmpty() ? bound : canonical;
+  }
   return ResolvePortNameIn(PortDirectory(), number, SystemPortPaths());
 #endif
 }

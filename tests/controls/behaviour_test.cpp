@@ -169,6 +169,36 @@ TEST_F(Behaviour, ClicksTakeTheFocusFirstAndADoubleClickCountsTwice) {
   EXPECT_EQ(clicks.count(), 2);
 }
 
+TEST_F(Behaviour, KeyboardFocusShowsADottedCueThatAMousePressRemoves) {
+  // The cue's first dot sits 3 pixels in from the top left corner.
+  const QPoint dot(3, 3);
+  auto look = [this] { return button->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+  const QRgb face = look().pixel(dot);
+
+  next->setFocus();
+  QTest::keyClick(next, Qt::Key_Backtab);
+  ASSERT_TRUE(button->hasFocus());
+  const QImage byKeyboard = look();
+  EXPECT_NE(byKeyboard.pixel(dot), face);
+  EXPECT_EQ(QColor(byKeyboard.pixel(dot)), ToQColor(button->StateColour(ColourFocusText)));
+
+  // Focus given by the mouse: the focus colours only.
+  next->setFocus();
+  button->setFocus(Qt::MouseFocusReason);
+  EXPECT_EQ(look().pixel(dot), face);
+
+  // Back by Tab, then a mouse press on the focused button drops the cue.
+  next->setFocus();
+  QTest::keyClick(next, Qt::Key_Backtab);
+  ASSERT_TRUE(button->hasFocus());
+  EXPECT_NE(look().pixel(dot), face);
+  using pixels::SendMouse;
+  SendMouse(button, QEvent::MouseButtonPress, Centre(), Qt::LeftButton, Qt::LeftButton);
+  SendMouse(button, QEvent::MouseButtonRelease, Centre(), Qt::LeftButton, Qt::NoButton);
+  ASSERT_TRUE(button->hasFocus());
+  EXPECT_EQ(look().pixel(dot), face);
+}
+
 TEST(ButtonInDialog, DesignerFormCreatesButtonsAndEnterPressesTheDefault) {
   QDialog dialog;
   Ui::PromotedForm ui;
