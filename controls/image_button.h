@@ -28,8 +28,9 @@ enum ButtonColour {
   ColourFocusText = 5,
 };
 
-// Results of the setters. There is deliberately no code 4.
-enum ButtonResult {
+// Results of the setters, scoped so that "Done" names nothing outside them.
+// There is deliberately no code 4.
+enum class ButtonResult {
   Done = 0,
   ImageUnreadable = 1,
   MaskNotCreated = 2,

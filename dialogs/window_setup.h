@@ -8,7 +8,7 @@ class QWidget;
 // value entry windows.
 namespace dialogs {
 
-// The font their templates are laid out with (and so their dialog units).
+// The font the templates' texts are drawn in.
 QFont TemplateFont();
 
 // The font whose base units the templates' dialog units stand for.

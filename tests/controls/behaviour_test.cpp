@@ -271,10 +271,10 @@ TEST(ButtonScreenshot, EveryStateSideBySide) {
       b->ShiftStateColour(ColourHotBack, 30);
       for (int t : {ColourIdleText, ColourFocusText, ColourHotText}) b->SetStateColour(t, text);
       if (rows[r].icon != 0) {
-        EXPECT_EQ(b->LoadIcons(static_cast<unsigned>(rows[r].icon), 0), Done);
+        EXPECT_EQ(b->LoadIcons(static_cast<unsigned>(rows[r].icon), 0), ButtonResult::Done);
       }
       if (logo) {
-        EXPECT_EQ(b->LoadBitmaps(1056, Rgb(0, 255, 0), 1056, Rgb(0, 255, 0)), Done);
+        EXPECT_EQ(b->LoadBitmaps(1056, Rgb(0, 255, 0), 1056, Rgb(0, 255, 0)), ButtonResult::Done);
         b->m_useDisabledImage = false;
       }
       buttons.back().push_back(b);

@@ -231,7 +231,7 @@ TEST_F(Rendering, IconsAreCentredOrPlacedBeforeTheCaption) {
   };
 
   // Without a caption the icon is centred both ways.
-  ASSERT_EQ(button->AttachIcons(SolidIcon(10, Qt::red)), Done);
+  ASSERT_EQ(button->AttachIcons(SolidIcon(10, Qt::red)), ButtonResult::Done);
   EXPECT_EQ(box(pixels::Grab(*button), red), QRect((kW - 10) / 2, (kH - 10) / 2, 10, 10));
   button->setDown(true);
   EXPECT_EQ(box(pixels::Grab(*button), red), QRect((kW - 10) / 2 + 1, (kH - 10) / 2 + 1, 10, 10));
@@ -253,7 +253,7 @@ TEST_F(Rendering, IconsAreCentredOrPlacedBeforeTheCaption) {
   button->m_imageMargin = QPoint(3, 3);
 
   // Two icons: the second in the normal state, the first when hot.
-  ASSERT_EQ(button->AttachIcons(SolidIcon(10, Qt::red), SolidIcon(12, Qt::cyan)), Done);
+  ASSERT_EQ(button->AttachIcons(SolidIcon(10, Qt::red), SolidIcon(12, Qt::cyan)), ButtonResult::Done);
   image = pixels::Grab(*button);
   EXPECT_EQ(box(image, cyan), QRect(3, (kH - 12) / 2, 12, 12));
   EXPECT_TRUE(box(image, red).isEmpty());
@@ -265,7 +265,7 @@ TEST_F(Rendering, IconsAreCentredOrPlacedBeforeTheCaption) {
 
   // Disabled: embossed in shadow and highlight, no icon colour.
   button->setText(QString());
-  ASSERT_EQ(button->AttachIcons(SolidIcon(10, Qt::red)), Done);
+  ASSERT_EQ(button->AttachIcons(SolidIcon(10, Qt::red)), ButtonResult::Done);
   button->setEnabled(false);
   image = pixels::Grab(*button);
   EXPECT_TRUE(box(image, red).isEmpty());
@@ -292,7 +292,7 @@ TEST_F(Rendering, TransparentBitmapsShowTheFaceWhereTheKeyWas) {
   const QRgb red = qRgb(255, 0, 0) & 0xFFFFFFu;
   ASSERT_EQ(button->AttachBitmaps(KeyedBitmap(Qt::red), key, KeyedBitmap(Qt::blue), key,
                                   KeyedBitmap(Qt::yellow), key),
-            Done);
+            ButtonResult::Done);
   const QPoint at((kW - 40) / 2, (kH - 30) / 2);
   auto blockColour = [&](const QImage& image) { return At(image, at.x() + 20, at.y() + 15); };
 
@@ -368,7 +368,7 @@ TEST(ButtonPainting, StepsRunInOrderAndOnlyForWhatIsThere) {
   EXPECT_EQ(b.steps, (std::vector<std::string>{"face", "frame"}));
 
   b.setText(QStringLiteral("确定"));
-  ASSERT_EQ(b.AttachIcons(SolidIcon(8, Qt::red)), Done);
+  ASSERT_EQ(b.AttachIcons(SolidIcon(8, Qt::red)), ButtonResult::Done);
   b.steps.clear();
   const QImage image = pixels::Grab(b);
   EXPECT_EQ(b.steps, (std::vector<std::string>{"face", "frame", "icon", "caption"}));
@@ -376,7 +376,7 @@ TEST(ButtonPainting, StepsRunInOrderAndOnlyForWhatIsThere) {
 
   QImage bitmap(6, 6, QImage::Format_RGB32);
   bitmap.fill(Qt::blue);
-  ASSERT_EQ(b.AttachBitmaps(bitmap, Rgb(0, 255, 0), bitmap, Rgb(0, 255, 0)), Done);
+  ASSERT_EQ(b.AttachBitmaps(bitmap, Rgb(0, 255, 0), bitmap, Rgb(0, 255, 0)), ButtonResult::Done);
   b.steps.clear();
   pixels::Grab(b);
   EXPECT_EQ(b.steps, (std::vector<std::string>{"face", "frame", "bitmap", "caption"}));
