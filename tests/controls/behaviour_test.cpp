@@ -49,58 +49,58 @@ class Behaviour : public ::testing::Test {
 TEST_F(Behaviour, HoverStartsOnlyWithoutTheLeftButtonAndEndsWhenThePointerLeaves) {
   // A move with the left button held does not start hover.
   Move(button, Centre(), Qt::LeftButton);
-  EXPECT_FALSE(button->m_hover);
+  EXPECT_FALSE(button->IsHovered());
   // Other buttons do not stop it.
   Move(button, Centre(), Qt::RightButton);
-  EXPECT_TRUE(button->m_hover);
+  EXPECT_TRUE(button->IsHovered());
   QEvent leave(QEvent::Leave);
   QCoreApplication::sendEvent(button, &leave);
-  EXPECT_FALSE(button->m_hover);
+  EXPECT_FALSE(button->IsHovered());
 
   Move(button, Centre());
-  EXPECT_TRUE(button->m_hover);
+  EXPECT_TRUE(button->IsHovered());
   // Once hovered, a move with the left button held keeps it.
   Move(button, Centre() + QPoint(5, 2), Qt::LeftButton);
-  EXPECT_TRUE(button->m_hover);
+  EXPECT_TRUE(button->IsHovered());
   // A held move whose point lies over another widget ends it.
   Move(button, OverLabel(), Qt::LeftButton);
-  EXPECT_FALSE(button->m_hover);
+  EXPECT_FALSE(button->IsHovered());
   // ... and so does a point outside the window.
   Move(button, Centre());
-  ASSERT_TRUE(button->m_hover);
+  ASSERT_TRUE(button->IsHovered());
   Move(button, QPoint(-50, -50), Qt::LeftButton);
-  EXPECT_FALSE(button->m_hover);
+  EXPECT_FALSE(button->IsHovered());
 
   // Entering without the left button starts hover, with it does not.
   QEnterEvent enter(QPointF(Centre()), QPointF(button->mapTo(&window, Centre())),
                     QPointF(button->mapToGlobal(Centre())));
   QCoreApplication::sendEvent(button, &enter);
-  EXPECT_TRUE(button->m_hover);
+  EXPECT_TRUE(button->IsHovered());
 
   // Real pointer traffic through the window system.
   QCoreApplication::sendEvent(button, &leave);
   QTest::mouseMove(&window, QPoint(70, 30));
-  EXPECT_TRUE(pixels::WaitFor([this] { return button->m_hover; }));
+  EXPECT_TRUE(pixels::WaitFor([this] { return button->IsHovered(); }));
   QTest::mouseMove(&window, label->geometry().center());
-  EXPECT_TRUE(pixels::WaitFor([this] { return !button->m_hover; }));
+  EXPECT_TRUE(pixels::WaitFor([this] { return !button->IsHovered(); }));
 }
 
 TEST_F(Behaviour, FocusLossDeactivationAndDisablingCancelHover) {
   button->setFocus();
   ASSERT_TRUE(button->hasFocus());
   Move(button, Centre());
-  ASSERT_TRUE(button->m_hover);
+  ASSERT_TRUE(button->IsHovered());
   next->setFocus();
-  EXPECT_FALSE(button->m_hover);
+  EXPECT_FALSE(button->IsHovered());
 
   Move(button, Centre());
-  ASSERT_TRUE(button->m_hover);
+  ASSERT_TRUE(button->IsHovered());
   QWidget otherWindow;
   otherWindow.resize(100, 60);
   otherWindow.show();
   otherWindow.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&otherWindow));
-  EXPECT_FALSE(button->m_hover);
+  EXPECT_FALSE(button->IsHovered());
   otherWindow.hide();
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -108,9 +108,9 @@ TEST_F(Behaviour, FocusLossDeactivationAndDisablingCancelHover) {
   // Disabling moves the focus to the next tab stop after the button.
   button->setFocus();
   Move(button, Centre());
-  ASSERT_TRUE(button->m_hover);
+  ASSERT_TRUE(button->IsHovered());
   button->setEnabled(false);
-  EXPECT_FALSE(button->m_hover);
+  EXPECT_FALSE(button->IsHovered());
   EXPECT_TRUE(next->hasFocus());
   // ... also when another control had it.
   button->setEnabled(true);
@@ -121,7 +121,7 @@ TEST_F(Behaviour, FocusLossDeactivationAndDisablingCancelHover) {
   EXPECT_TRUE(next->hasFocus());
   // A disabled button does not hover.
   Move(button, Centre());
-  EXPECT_FALSE(button->m_hover);
+  EXPECT_FALSE(button->IsHovered());
 
   // Disabled through its parent, the button leaves the focus alone.
   button->setEnabled(true);
@@ -217,9 +217,9 @@ TEST(ButtonInDialog, DesignerFormCreatesButtonsAndEnterPressesTheDefault) {
   dialog.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
   pixels::Grab(*ok);
-  EXPECT_TRUE(ok->m_isDefault);
+  EXPECT_TRUE(ok->isDefault());
   pixels::Grab(*ui.cancelButton);
-  EXPECT_FALSE(ui.cancelButton->m_isDefault);
+  EXPECT_FALSE(ui.cancelButton->isDefault());
 
   QSignalSpy okClicks(ok, &QAbstractButton::clicked);
   QSignalSpy cancelClicks(ui.cancelButton, &QAbstractButton::clicked);

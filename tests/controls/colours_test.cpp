@@ -38,7 +38,12 @@ TEST(ButtonColours, OutOfRangeIndexOrShadeChangesNothing) {
   CImageButton button;
   for (int i = 0; i < 6; ++i)
     ASSERT_EQ(button.SetStateColour(static_cast<std::uint8_t>(i), Rgb(10 * i, 20, 30)), ButtonResult::Done);
-  const std::array<ColourRef, 6> before = button.m_colours;
+  auto colours = [&button] {
+    std::array<ColourRef, 6> all{};
+    for (int i = 0; i < 6; ++i) all[static_cast<std::size_t>(i)] = button.StateColour(i);
+    return all;
+  };
+  const std::array<ColourRef, 6> before = colours();
 
   EXPECT_EQ(button.ShiftStateColour(0, 256), ButtonResult::ShadeOutOfRange);
   EXPECT_EQ(button.ShiftStateColour(0, -256), ButtonResult::ShadeOutOfRange);
@@ -47,7 +52,7 @@ TEST(ButtonColours, OutOfRangeIndexOrShadeChangesNothing) {
   EXPECT_EQ(button.ShiftStateColour(255, 10), ButtonResult::ColourIndexOutOfRange);
   EXPECT_EQ(button.SetStateColour(6, Rgb(1, 1, 1)), ButtonResult::ColourIndexOutOfRange);
   EXPECT_EQ(button.SetStateColour(200, Rgb(1, 1, 1)), ButtonResult::ColourIndexOutOfRange);
-  EXPECT_EQ(button.m_colours, before);
+  EXPECT_EQ(colours(), before);
 
   // The index is checked before the shade.
   EXPECT_EQ(button.ShiftStateColour(6, 300), ButtonResult::ColourIndexOutOfRange);

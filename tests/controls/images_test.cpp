@@ -211,9 +211,9 @@ QImage KeyedBitmap(int w, int h, const QColor& colour) {
 }
 
 bool NoImages(const CImageButton& b) {
-  for (const auto& s : b.m_icons)
+  for (const auto& s : b.Icons())
     if (s.IsSet()) return false;
-  for (const auto& s : b.m_bitmaps)
+  for (const auto& s : b.Bitmaps())
     if (s.IsSet() || !s.mask.isNull()) return false;
   return true;
 }
@@ -224,7 +224,7 @@ TEST(ButtonImages, AttachCallsReplaceImagesAndReportFailures) {
 
   // Bitmaps, then icons: the bitmaps are gone.
   ASSERT_EQ(b.AttachBitmaps(bitmap, kKey, bitmap, kKey, bitmap, kKey), ButtonResult::Done);
-  for (const auto& s : b.m_bitmaps) {
+  for (const auto& s : b.Bitmaps()) {
     EXPECT_TRUE(s.IsSet());
     EXPECT_EQ(QSize(s.width, s.height), QSize(20, 12));
     EXPECT_EQ(s.transparent, kKey);
@@ -233,17 +233,17 @@ TEST(ButtonImages, AttachCallsReplaceImagesAndReportFailures) {
   }
   EXPECT_EQ(At(bitmap, 0, 0), kKeyRgb);  // the caller's image is not changed
   ASSERT_EQ(b.AttachIcons(SolidIcon(10, Qt::red)), ButtonResult::Done);
-  for (const auto& s : b.m_bitmaps) EXPECT_FALSE(s.IsSet());
-  EXPECT_TRUE(b.m_icons[0].IsSet());
-  EXPECT_EQ(QSize(b.m_icons[0].width, b.m_icons[0].height), QSize(10, 10));
-  EXPECT_FALSE(b.m_icons[1].IsSet());
+  for (const auto& s : b.Bitmaps()) EXPECT_FALSE(s.IsSet());
+  EXPECT_TRUE(b.Icons()[0].IsSet());
+  EXPECT_EQ(QSize(b.Icons()[0].width, b.Icons()[0].height), QSize(10, 10));
+  EXPECT_FALSE(b.Icons()[1].IsSet());
 
   // Icons, then bitmaps: the icons are gone.
   ASSERT_EQ(b.AttachBitmaps(bitmap, kKey, bitmap, kKey), ButtonResult::Done);
-  EXPECT_FALSE(b.m_icons[0].IsSet());
-  EXPECT_TRUE(b.m_bitmaps[0].IsSet());
-  EXPECT_FALSE(b.m_bitmaps[1].IsSet());
-  EXPECT_TRUE(b.m_bitmaps[2].IsSet());
+  EXPECT_FALSE(b.Icons()[0].IsSet());
+  EXPECT_TRUE(b.Bitmaps()[0].IsSet());
+  EXPECT_FALSE(b.Bitmaps()[1].IsSet());
+  EXPECT_TRUE(b.Bitmaps()[2].IsSet());
 
   // The disabled-state bitmap is mandatory.
   ASSERT_EQ(b.AttachIcons(SolidIcon(10, Qt::red)), ButtonResult::Done);
@@ -254,24 +254,24 @@ TEST(ButtonImages, AttachCallsReplaceImagesAndReportFailures) {
 
   // A missing main bitmap leaves the button without image but succeeds.
   EXPECT_EQ(b.LoadBitmaps(1056, kKey, 4242, kKey), ButtonResult::Done);
-  EXPECT_FALSE(b.m_bitmaps[0].IsSet());
-  EXPECT_TRUE(b.m_bitmaps[2].IsSet());
+  EXPECT_FALSE(b.Bitmaps()[0].IsSet());
+  EXPECT_TRUE(b.Bitmaps()[2].IsSet());
   // A missing second bitmap leaves slot 1 empty.
   EXPECT_EQ(b.LoadBitmaps(1056, kKey, 1056, kKey, 4242, kKey), ButtonResult::Done);
-  EXPECT_TRUE(b.m_bitmaps[0].IsSet());
-  EXPECT_FALSE(b.m_bitmaps[1].IsSet());
-  EXPECT_EQ(QSize(b.m_bitmaps[0].width, b.m_bitmaps[0].height), QSize(637, 88));
+  EXPECT_TRUE(b.Bitmaps()[0].IsSet());
+  EXPECT_FALSE(b.Bitmaps()[1].IsSet());
+  EXPECT_EQ(QSize(b.Bitmaps()[0].width, b.Bitmaps()[0].height), QSize(637, 88));
 
   // Icons from the resources at their own size.
   EXPECT_EQ(b.LoadIcons(129, 0), ButtonResult::Done);
-  EXPECT_EQ(QSize(b.m_icons[0].width, b.m_icons[0].height), QSize(32, 32));
-  EXPECT_FALSE(b.m_icons[1].IsSet());
-  EXPECT_FALSE(b.m_bitmaps[0].IsSet());
+  EXPECT_EQ(QSize(b.Icons()[0].width, b.Icons()[0].height), QSize(32, 32));
+  EXPECT_FALSE(b.Icons()[1].IsSet());
+  EXPECT_FALSE(b.Bitmaps()[0].IsSet());
   EXPECT_EQ(b.LoadIcons(131, 132), ButtonResult::Done);
-  EXPECT_TRUE(b.m_icons[1].IsSet());
+  EXPECT_TRUE(b.Icons()[1].IsSet());
   EXPECT_EQ(b.LoadIcons(131, 4242), ButtonResult::Done);
-  EXPECT_TRUE(b.m_icons[0].IsSet());
-  EXPECT_FALSE(b.m_icons[1].IsSet());
+  EXPECT_TRUE(b.Icons()[0].IsSet());
+  EXPECT_FALSE(b.Icons()[1].IsSet());
   // Without a first icon the second is ignored.
   EXPECT_EQ(b.LoadIcons(4242, 131), ButtonResult::Done);
   EXPECT_TRUE(NoImages(b));
