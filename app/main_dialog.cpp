@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QFontMetrics>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -16,6 +17,7 @@
 #include <algorithm>
 
 #include "app/about_dialog.h"
+#include "app/port_settings_dialog.h"
 #include "app/sensor_windows.h"
 #include "controls/image_button.h"
 #include "dialogs/dialog_support.h"
@@ -46,9 +48,12 @@ const QString kPortLost = QStringLiteral("串口断开");
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
 QString Utf8(const std::string& text) { return QString::fromStdString(text); }
 
-// What port number `number` is bound to: its link in the port directory when
-// there is one, else the device the system's port order gives.
+// What port number `number` is bound to: the operator's saved binding, else
+// its link in the port directory when there is one, else the device the
+// system's port order gives.
 QString PortBinding(int number) {
+  const QString saved = SavedPortBinding(number);
+  if (!saved.isEmpty()) return saved;
   const QString dir = PortDirectory();
   if (!dir.isEmpty() && QFileInfo(PortLinkPath(dir, number)).isSymLink()) return PortLinkPath(dir, number);
   return ResolvePortName(number);
@@ -83,8 +88,9 @@ CMainDlg::CMainDlg(protocol::AppState& state, QWidget* parent)
   SetUpWindowMenu();
   ui::MoveByBackground(this);
   // Trend, line traffic and recording: entries of the window menu, fed by this window's signals.
-  new views::ViewsHub(this, m_state, m_windowMenu,
-                      {[this] { return ClockMs(); }, [this] { return PortResetRunning(); }});
+  m_views = new views::ViewsHub(this, m_state, m_windowMenu,
+                                {[this] { return ClockMs(); }, [this] { return PortResetRunning(); }});
+  connect(m_views, &views::ViewsHub::RecordingChanged, this, &CMainDlg::ShowRecording);
   PushControls();
 
   connect(m_comm, &CMSComm::OnComm, this, &CMainDlg::OnComm);
@@ -179,6 +185,14 @@ void CMainDlg::SetUpWindowMenu() {
   });
   m_windowMenu->addAction(QStringLiteral("最小化(&N)"), this, &QWidget::showMinimized);
   m_windowMenu->addAction(QStringLiteral("关闭(&C)"), this, &QDialog::reject);
+  // The port commands follow the window commands; the views' entries go after
+  // them, before the About entry's separator.
+  m_closePortAction = m_windowMenu->addAction(QStringLiteral("关闭串口"), this, &CMainDlg::ClosePort);
+  m_closePortAction->setObjectName(QStringLiteral("closePortAction"));
+  m_windowMenu->addAction(QStringLiteral("串口设置…"), this, &CMainDlg::OnPortSettings)
+      ->setObjectName(QStringLiteral("portSettingsAction"));
+  connect(m_windowMenu, &QMenu::aboutToShow, this,
+          [this] { m_closePortAction->setEnabled(m_openButtonUsed || m_portResetRunning); });
   const QString about = LoadResourceString(101);
   if (!about.isEmpty()) {
     m_windowMenu->addSeparator();
@@ -253,6 +267,28 @@ void CMainDlg::OnOpenPort() {
   m_portFailureReported = false;
   m_openedPort = PortNumberSelected();
   m_openedBinding = PortBinding(m_openedPort);
+}
+
+void CMainDlg::ClosePort() {
+  // Nothing of the old link may go on: no poll, no write, no reopen attempt.
+  for (QTimer* timer : {&m_searchPollTimer, &m_displayTimer, &m_writeTimer, &m_portResetWait}) timer->stop();
+  m_comm->SetPortOpen(false);
+  protocol::LinkState& link = m_state.link;
+  // The traffic counters run for the whole session; everything else starts afresh.
+  const std::uint64_t accepted = link.repliesAccepted;
+  const std::uint64_t rejected = link.repliesRejected;
+  link = protocol::LinkState{};
+  link.repliesAccepted = accepted;
+  link.repliesRejected = rejected;
+  m_portResetRunning = false;
+  m_portFailureReported = false;
+  m_openButtonUsed = false;
+  m_openedPort = 0;
+  m_openedBinding.clear();
+  ShowNotConnected();
+  m_ui->portList->setEnabled(true);
+  ShowPortState(false);
+  m_ui->portList->setFocus(Qt::OtherFocusReason);
 }
 
 void CMainDlg::BeginPortReset() {
@@ -499,20 +535,80 @@ void CMainDlg::OpenSensorWindow(SensorWindow which) {
 
 // ---- help, about, keys, window menu ----
 
+QStringList CMainDlg::HelpFileCandidates() {
+  const QString name = QStringLiteral("help.pdf");
+  // The working directory first, as always; then beside the program (an
+  // unpacked build); then where the package installs its documentation,
+  // relative to the program (an unpacked or relocated package) and absolute.
+  const QDir programDir(QCoreApplication::applicationDirPath());
+  return {QDir::current().absoluteFilePath(name), programDir.absoluteFilePath(name),
+          QDir::cleanPath(programDir.absoluteFilePath(QStringLiteral(SENSORTOOL_DOC_FROM_BIN "/help.pdf"))),
+          QDir(QStringLiteral(SENSORTOOL_DOC_DIR)).absoluteFilePath(name)};
+}
+
 void CMainDlg::OnHelp() {
-  // The working folder first, as always; then the copy an installation puts in
-  // its documentation folder, for a tool started from the desktop menu.
-  QFileInfo help(QDir::current().absoluteFilePath(QStringLiteral("help.pdf")));
-  if (!help.exists())
-    help.setFile(QDir(QCoreApplication::applicationDirPath())
-                     .filePath(QStringLiteral(SENSORTOOL_DOC_FROM_BIN "/help.pdf")));
-  if (!help.exists()) return;  // a missing manual passes silently
-  m_openUrl(QUrl::fromLocalFile(help.absoluteFilePath()));
+  const QStringList candidates = HelpFileCandidates();
+  const auto found = std::find_if(candidates.begin(), candidates.end(),
+                                  [](const QString& path) { return QFileInfo(path).isFile(); });
+  if (found == candidates.end()) {
+    QStringList shown;
+    for (const QString& path : candidates) shown << QDir::toNativeSeparators(path);
+    ui::ShowMessage(this, QStringLiteral("找不到使用帮助 help.pdf，已查找：\n%1").arg(shown.join(QLatin1Char('\n'))));
+    return;
+  }
+  if (!m_openUrl(QUrl::fromLocalFile(*found)))
+    ui::ShowMessage(this, QStringLiteral("没有可以打开 PDF 文件的程序。使用帮助位于：\n%1")
+                              .arg(QDir::toNativeSeparators(*found)));
+}
+
+void CMainDlg::OnPortSettings() {
+  CPortSettingsDlg settings(ListSystemPorts(), this);
+  if (settings.exec() != QDialog::Accepted) return;
+  // The entries keep their texts; their tooltips are looked up afresh the
+  // next time the list is reached for. An open port stays on its device until
+  // it is closed.
 }
 
 void CMainDlg::OnAbout() {
   CAboutDlg about(m_appIcon, this);
   about.exec();
+}
+
+bool CMainDlg::LeavingLosesWork() const {
+  return m_state.link.pendingWriteReg != 0 || (m_views != nullptr && m_views->Recorder().IsRecording());
+}
+
+bool CMainDlg::ConfirmLeave() {
+  if (!LeavingLosesWork()) return true;
+  const bool writing = m_state.link.pendingWriteReg != 0;
+  const bool recording = m_views != nullptr && m_views->Recorder().IsRecording();
+  const QString what = writing && recording ? QStringLiteral("有未完成的写入/正在记录")
+                       : writing            ? QStringLiteral("有未完成的写入")
+                                            : QStringLiteral("正在记录");
+  QMessageBox box(QMessageBox::Question, ui::ApplicationName(), what + QStringLiteral("，确定退出？"),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  // A second Enter, pressed out of habit, must not confirm what the first one started.
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+void CMainDlg::ShowRecording(bool recording, const QString& path, qint64 rows) {
+  if (m_recordingMark == nullptr) {
+    // On the title line of the communication state, right-aligned, so no
+    // template control moves.
+    m_recordingMark = new QLabel(QStringLiteral("● 记录中"), m_ui->commStateGroup);
+    m_recordingMark->setObjectName(QStringLiteral("recordingMark"));
+    ui::SetControlColours(m_recordingMark, QColor(200, 0, 0), ui::FromColourRef(0xFCC39D));
+    m_recordingMark->setAutoFillBackground(false);
+    const QFontMetrics fm(m_recordingMark->font());
+    const int width = fm.horizontalAdvance(m_recordingMark->text()) + 4;
+    m_recordingMark->setGeometry(m_ui->commStateGroup->width() - width - 6, 0, width, fm.height());
+  }
+  m_recordingMark->setVisible(recording);
+  m_recordingMark->setToolTip(recording ? QStringLiteral("%1\n%2 行").arg(QDir::toNativeSeparators(path)).arg(rows)
+                                        : QString());
+  m_recordingMark->setAccessibleName(recording ? QStringLiteral("记录中") : QString());
 }
 
 void CMainDlg::EndWithOk() {
@@ -549,9 +645,10 @@ void CMainDlg::keyPressEvent(QKeyEvent* event) {
       button->click();
       return;
     }
-    EndWithOk();
+    if (ConfirmLeave()) EndWithOk();
     return;
   }
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && !ConfirmLeave()) return;
   QDialog::keyPressEvent(event);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <QStringList>
 #include <QElapsedTimer>
 #include <QIcon>
 #include <QPoint>
@@ -18,6 +19,10 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QUrl;
+class QAction;
+namespace views {
+class ViewsHub;
+}
 
 namespace Ui {
 class CMainDlg;
@@ -37,10 +42,18 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   protocol::AppState& State() { return m_state; }
   // Opens a file or web address with the desktop's default handler; tests replace it.
   void SetUrlOpener(std::function<bool(const QUrl&)> opener) { m_openUrl = std::move(opener); }
+  // Where "使用帮助" looks for help.pdf, in order.
+  static QStringList HelpFileCandidates();
   // The window menu that a frameless window offers on its background and Alt+Space.
   QMenu* WindowMenu() { return m_windowMenu; }
   int PortNumberSelected() const;
   bool PortResetRunning() const { return m_portResetRunning; }
+  // "关闭串口": stops polling and writing, closes the port and shows the window
+  // as before the first "打开", so another port (or the replugged one) can be opened.
+  void ClosePort();
+  // True when leaving now would drop something: a write still waiting for its
+  // echo, or a recording that is running.
+  bool LeavingLosesWork() const;
   // The clock the receive path's time stamps come from.
   qint64 ClockMs() const { return m_clock.elapsed(); }
 
@@ -85,6 +98,7 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   void OnReturnTimer();
   void OnSearchPollTimer();
   void OnAbout();
+  void OnPortSettings();
   void FinishPortReset();
 
  private:
@@ -100,6 +114,9 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   void EndWithOk();
   void SetCommStateText(const QString& text);
   void ShowValuesAsOld(bool old);
+  // Asks before Enter or Esc ends the program with work in hand; true = leave.
+  bool ConfirmLeave();
+  void ShowRecording(bool recording, const QString& path, qint64 rows);
 
   protocol::AppState& m_state;
   std::unique_ptr<Ui::CMainDlg> m_ui;
@@ -107,6 +124,9 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   QElapsedTimer m_clock;
   std::function<bool(const QUrl&)> m_openUrl;
   QMenu* m_windowMenu = nullptr;
+  QAction* m_closePortAction = nullptr;
+  views::ViewsHub* m_views = nullptr;
+  QLabel* m_recordingMark = nullptr;  // "● 记录中" beside the communication state's title
 
   // Members shown in the controls.
   float m_doValue = 0;

@@ -21,7 +21,12 @@ int main(int argc, char* argv[]) {
   }
   QTextDocument document;
   QFont font;
-  font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Zen Hei")});
+  // Latin letters and digits from a TrueType Latin face, Chinese from a
+  // TrueType CJK face. Taken from the CFF-based CJK faces, the PDF's text layer
+  // lost every digit ("COM 到 COM") and mapped 口 and 工 to the look-alike
+  // Kangxi radicals, so the manual could be neither searched nor copied.
+  font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("WenQuanYi Zen Hei"),
+                    QStringLiteral("Noto Sans CJK SC")});
   font.setPointSize(10);
   document.setDefaultFont(font);
   // Pictures in the manual are found beside its source.

@@ -92,7 +92,7 @@ ButtonResult CImageButton::AttachIcons(const QIcon& icon, const QIcon& second) {
       if (!size.isValid() || size.isEmpty()) {
         ReleaseImages(true);
         update();
-        return ImageUnreadable;
+        return ButtonResult::ImageUnreadable;
       }
       m_icons[i].icon = *given[i];
       m_icons[i].width = size.width();
@@ -100,7 +100,7 @@ ButtonResult CImageButton::AttachIcons(const QIcon& icon, const QIcon& second) {
     }
   }
   update();
-  return Done;
+  return ButtonResult::Done;
 }
 
 ButtonResult CImageButton::LoadBitmaps(unsigned disabledId, ColourRef disabledTransparent,
@@ -119,12 +119,12 @@ bool CImageButton::LoadSlot(ButtonBitmapSlot& slot, const QImage& image, ColourR
   const int w = copy.width();
   const int h = copy.height();
   if (copy.isNull() || w <= 0 || h <= 0) {
-    failure = ImageUnreadable;
+    failure = ButtonResult::ImageUnreadable;
     return false;
   }
   QImage mask = button_images::MakeMask(copy, w, h, transparent);
   if (mask.isNull()) {
-    failure = MaskNotCreated;
+    failure = ButtonResult::MaskNotCreated;
     return false;
   }
   slot.image = copy;
@@ -139,7 +139,7 @@ ButtonResult CImageButton::AttachBitmaps(const QImage& disabled, ColourRef disab
                                          const QImage& image, ColourRef transparent,
                                          const QImage& second, ColourRef secondTransparent) {
   ReleaseImages(true);
-  ButtonResult failure = Done;
+  ButtonResult failure = ButtonResult::Done;
   auto fail = [this, &failure] {
     ReleaseImages(true);
     update();
@@ -153,7 +153,7 @@ ButtonResult CImageButton::AttachBitmaps(const QImage& disabled, ColourRef disab
   // The disabled-state image is mandatory.
   if (!LoadSlot(m_bitmaps[2], disabled, disabledTransparent, failure)) return fail();
   update();
-  return Done;
+  return ButtonResult::Done;
 }
 
 void CImageButton::ReleaseImages(bool destroy) {
@@ -177,19 +177,19 @@ ButtonResult CImageButton::ResetColours() {
   m_colours[ColourIdleText] = text;
   m_colours[ColourFocusText] = text;
   update();
-  return Done;
+  return ButtonResult::Done;
 }
 
 ButtonResult CImageButton::SetStateColour(std::uint8_t index, ColourRef colour) {
-  if (index > ColourFocusText) return ColourIndexOutOfRange;
+  if (index > ColourFocusText) return ButtonResult::ColourIndexOutOfRange;
   m_colours[index] = colour;
   update();
-  return Done;
+  return ButtonResult::Done;
 }
 
 ButtonResult CImageButton::ShiftStateColour(std::uint8_t index, std::int16_t shade) {
-  if (index > ColourFocusText) return ColourIndexOutOfRange;
-  if (shade < -255 || shade > 255) return ShadeOutOfRange;
+  if (index > ColourFocusText) return ButtonResult::ColourIndexOutOfRange;
+  if (shade < -255 || shade > 255) return ButtonResult::ShadeOutOfRange;
   const ColourRef old = m_colours[index];
   const int channels[3] = {RedOf(old), GreenOf(old), BlueOf(old)};
   int shift = shade;
@@ -204,7 +204,7 @@ ButtonResult CImageButton::ShiftStateColour(std::uint8_t index, std::int16_t sha
   }
   m_colours[index] = Rgb(channels[0] + shift, channels[1] + shift, channels[2] + shift);
   update();
-  return Done;
+  return ButtonResult::Done;
 }
 
 ColourRef CImageButton::StateColour(int index) const {
@@ -241,7 +241,21 @@ void CImageButton::paintEvent(QPaintEvent*) {
   if (m_bitmaps[0].IsSet())
     PaintBitmap(painter, hasCaption, item, captionRect, m_pressed, m_disabled != 0);
   if (hasCaption) PaintCaption(painter, caption, item, captionRect, m_pressed, m_disabled != 0);
-  // No focus rectangle: the focus colours show the focus.
+  // The focus colours show the focus to a mouse user; someone moving with the
+  // keyboard also needs to see where Space will go, as desktop systems show it.
+  if (m_focused != 0 && m_keyboardFocusCue && m_disabled == 0) PaintFocusCue(painter, item);
+}
+
+void CImageButton::PaintFocusCue(QPainter& painter, const QRect& rect) {
+  const QRect cue = rect.adjusted(3, 3, -4, -4);
+  if (cue.width() <= 0 || cue.height() <= 0) return;
+  const ColourRef ink = (m_hover || m_pressed) ? m_colours[ColourHotText] : m_colours[ColourFocusText];
+  QPen pen(ToQColor(ink), 1, Qt::DotLine);
+  painter.save();
+  painter.setPen(pen);
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(cue);
+  painter.restore();
 }
 
 void CImageButton::PaintFace(QPainter& painter, const QRect& rect) {
@@ -392,6 +406,22 @@ void CImageButton::enterEvent(QEnterEvent* event) {
 void CImageButton::leaveEvent(QEvent* event) {
   QPushButton::leaveEvent(event);
   CancelHover();
+}
+
+void CImageButton::focusInEvent(QFocusEvent* event) {
+  // Arrow keys move the focus between buttons with the Tab reason too.
+  const Qt::FocusReason reason = event->reason();
+  m_keyboardFocusCue = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason;
+  QPushButton::focusInEvent(event);
+}
+
+void CImageButton::mousePressEvent(QMouseEvent* event) {
+  // After a click the colours alone show the focus again.
+  if (m_keyboardFocusCue) {
+    m_keyboardFocusCue = false;
+    update();
+  }
+  QPushButton::mousePressEvent(event);
 }
 
 void CImageButton::focusOutEvent(QFocusEvent* event) {

@@ -28,8 +28,9 @@ enum ButtonColour {
   ColourFocusText = 5,
 };
 
-// Results of the setters. There is deliberately no code 4.
-enum ButtonResult {
+// Results of the setters, scoped so that "Done" names nothing outside them.
+// There is deliberately no code 4.
+enum class ButtonResult {
   Done = 0,
   ImageUnreadable = 1,
   MaskNotCreated = 2,
@@ -96,16 +97,10 @@ class CImageButton : public QPushButton {
   QPoint m_imageMargin{3, 3};         // image distance from the left edge beside a caption
   QPoint m_pressShift{1, 1};          // offset of image and caption while pressed
 
-  // State. m_pressed, m_focused and m_disabled are recomputed at every paint.
-  bool m_hover = false;
-  bool m_pressed = false;
-  int m_focused = 0;    // 0 or 0x10
-  int m_disabled = 0;   // 0 or 4
-  bool m_isDefault = false;
-
-  std::array<ColourRef, 6> m_colours{};
-  std::array<ButtonIconSlot, 2> m_icons;
-  std::array<ButtonBitmapSlot, 3> m_bitmaps;
+  // What the button shows: the pointer over it, and the images it holds.
+  bool IsHovered() const { return m_hover; }
+  const std::array<ButtonIconSlot, 2>& Icons() const { return m_icons; }
+  const std::array<ButtonBitmapSlot, 3>& Bitmaps() const { return m_bitmaps; }
 
  protected:
   // The five drawing steps, called in this order by paintEvent. `caption` is
@@ -133,13 +128,31 @@ class CImageButton : public QPushButton {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
   void changeEvent(QEvent* event) override;
   bool event(QEvent* event) override;
 
  private:
+  // A dotted rectangle inside the face while the focus came from the keyboard.
+  void PaintFocusCue(QPainter& painter, const QRect& rect);
   void TrackHover(const QPoint& pos, bool leftButtonDown);
   void MoveFocusOnDisable();
   bool LoadSlot(ButtonBitmapSlot& slot, const QImage& image, ColourRef transparent,
                 ButtonResult& failure);
+
+  // State. m_pressed, m_focused and m_disabled are recomputed at every paint.
+  bool m_hover = false;
+  bool m_pressed = false;
+  int m_focused = 0;    // 0 or 0x10
+  int m_disabled = 0;   // 0 or 4
+  bool m_isDefault = false;
+
+  std::array<ColourRef, 6> m_colours{};
+  std::array<ButtonIconSlot, 2> m_icons;
+  std::array<ButtonBitmapSlot, 3> m_bitmaps;
+
+  // The focus arrived by Tab, Backtab or an arrow key and no mouse press came since.
+  bool m_keyboardFocusCue = false;
 };

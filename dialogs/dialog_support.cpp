@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QPalette>
@@ -30,12 +31,21 @@ DialogBaseUnits BaseUnitsOf(const QFont& font) {
   const int total = fm.horizontalAdvance(letters);
   DialogBaseUnits units;
   units.cx = (total / 26 + 1) / 2;
-  units.cy = fm.height();
+  // The em height (the font's pixel size on this screen, so it follows the
+  // DPI), as the dialog manager takes the character height. The line height
+  // (ascent + descent + leading) of a CJK face is nearly half as tall again
+  // and would stretch every template past a small screen.
+  units.cy = QFontInfo(font).pixelSize();
+  if (units.cy <= 0) units.cy = fm.ascent() + fm.descent();
   return units;
 }
 
 void ApplyDialogUnits(QWidget* window, int widthDu, int heightDu) {
-  const DialogBaseUnits u = BaseUnitsOf(window->font());
+  ApplyDialogUnits(window, widthDu, heightDu, window->font());
+}
+
+void ApplyDialogUnits(QWidget* window, int widthDu, int heightDu, const QFont& unitsFont) {
+  const DialogBaseUnits u = BaseUnitsOf(unitsFont);
   auto px = [&](int du, bool horizontal) {
     return horizontal ? (du * u.cx + 2) / 4 : (du * u.cy + 4) / 8;
   };

@@ -19,7 +19,8 @@ QString ApplicationName();
 // 0x00BBGGRR as the templates and colour tables write colours.
 QColor FromColourRef(std::uint32_t colourRef);
 
-// Dialog base units of a font: average character width and line height.
+// Dialog base units of a font: average width of the Latin letters and the
+// em height in pixels.
 struct DialogBaseUnits {
   int cx = 0;
   int cy = 0;
@@ -30,6 +31,9 @@ DialogBaseUnits BaseUnitsOf(const QFont& font);
 // .ui file records them. Converts the window and each child control to pixels
 // for the window's font: x = du * cx / 4, y = du * cy / 8.
 void ApplyDialogUnits(QWidget* window, int widthDu, int heightDu);
+// The same with the base units of `unitsFont` rather than the window's font,
+// for templates laid out in one font and drawn in another.
+void ApplyDialogUnits(QWidget* window, int widthDu, int heightDu, const QFont& unitsFont);
 
 // A font given as height and average width in pixels and a weight 0..1000.
 // A positive height is the cell height (ascent + descent); the width is met

@@ -9,8 +9,8 @@ class QLabel;
 
 // What the three sensor windows (configuration, signal, factory information)
 // have in common: a frameless popup the operator drags by its background, a
-// 900 ms refresh timer ("timer 1"), focus parked on the first static label so
-// no caret shows in a box, and leaving through "返回" or Esc, which tells the
+// 900 ms refresh timer ("timer 1"), focus parked on the first static label
+// whenever it lands in a value box, so no caret shows there, and leaving through "返回" or Esc, which tells the
 // main window to show itself again.
 class CSensorWindow : public QDialog {
   Q_OBJECT
@@ -28,7 +28,8 @@ class CSensorWindow : public QDialog {
 
   // Call at the end of the subclass's initialisation: starts the timer.
   void StartRefreshTimer();
-  // Moves the keyboard focus to the label (the first static of the template).
+  // Moves the keyboard focus to the label (the first static of the template)
+  // when a value box holds it or nothing does; a focused button keeps it.
   void ParkFocus(QLabel* label);
   // One tick of the refresh timer.
   virtual void Refresh() = 0;

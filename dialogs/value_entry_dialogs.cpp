@@ -1,5 +1,6 @@
 #include "dialogs/value_entry_dialogs.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <optional>
@@ -34,13 +35,19 @@ void Refuse(QWidget* window, QLineEdit* box, const char* text) {
 CIntInputDlg::CIntInputDlg(protocol::AppState& state, QWidget* parent)
     : QDialog(parent, kEntryWindowFlags), m_state(state), m_ui(new Ui::CIntInputDlg) {
   m_ui->setupUi(this);
-  dialogs::SetUpTemplate(this, 137, 68);
+  dialogs::SetUpTemplate(this, 137, 80);
   m_ui->valueBox->setText(QString::fromStdString(protocol::FormatUnsigned(m_value)));
   connect(m_ui->okButton, &QPushButton::clicked, this, &CIntInputDlg::OnOk);
   connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 CIntInputDlg::~CIntInputDlg() = default;
+
+void CIntInputDlg::showEvent(QShowEvent* event) {
+  const char* range = protocol::IntegerEntryRangeText(m_state.entryKind);
+  m_ui->rangeLabel->setText(range ? QString::fromUtf8(range) : QString());
+  QDialog::showEvent(event);
+}
 
 QLineEdit* CIntInputDlg::ValueBox() const { return m_ui->valueBox; }
 
@@ -77,13 +84,19 @@ void CIntInputDlg::OnOk() {
 CValueInputDlg::CValueInputDlg(protocol::AppState& state, QWidget* parent)
     : QDialog(parent, kEntryWindowFlags), m_state(state), m_ui(new Ui::CValueInputDlg) {
   m_ui->setupUi(this);
-  dialogs::SetUpTemplate(this, 118, 75);
+  dialogs::SetUpTemplate(this, 118, 87);
   m_ui->valueBox->setText(QString::fromStdString(protocol::FormatG6(m_value)));
   connect(m_ui->okButton, &QPushButton::clicked, this, &CValueInputDlg::OnOk);
   connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 CValueInputDlg::~CValueInputDlg() = default;
+
+void CValueInputDlg::showEvent(QShowEvent* event) {
+  const char* range = protocol::NumberEntryRangeText(m_state.entryKind);
+  m_ui->rangeLabel->setText(range ? QString::fromUtf8(range) : QString());
+  QDialog::showEvent(event);
+}
 
 QLineEdit* CValueInputDlg::ValueBox() const { return m_ui->valueBox; }
 

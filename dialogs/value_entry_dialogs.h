@@ -20,7 +20,7 @@ namespace entry_texts = protocol::entry_texts;
 // Entry of one whole number (template 163). state.entryKind, set by the opener
 // just before the modal run, selects the register: 0 filter, 2 device address,
 // 3 serial number. OK checks the value and queues the write; the window sends
-// nothing itself. The box opens showing 0.
+// nothing itself. The box opens showing 0, with the accepted range under it.
 class CIntInputDlg : public QDialog {
   Q_OBJECT
 
@@ -30,6 +30,10 @@ class CIntInputDlg : public QDialog {
 
   QLineEdit* ValueBox() const;
   std::uint32_t Value() const { return m_value; }
+
+ protected:
+  // The kind is set after construction, just before the modal run.
+  void showEvent(QShowEvent* event) override;
 
  private slots:
   void OnOk();
@@ -52,6 +56,9 @@ class CValueInputDlg : public QDialog {
 
   QLineEdit* ValueBox() const;
   float Value() const { return m_value; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private slots:
   void OnOk();

@@ -14,9 +14,17 @@ QFont TemplateFont() {
   return font;
 }
 
+QFont TemplateUnitsFont() {
+  // The templates name the platform's "System" font: a 16-pixel face at 96 DPI,
+  // i.e. 12 points, which follows the screen's DPI like any point size.
+  QFont font = TemplateFont();
+  font.setPointSize(12);
+  return font;
+}
+
 void SetUpTemplate(QWidget* window, int widthDu, int heightDu) {
   window->setFont(TemplateFont());
-  ui::ApplyDialogUnits(window, widthDu, heightDu);
+  ui::ApplyDialogUnits(window, widthDu, heightDu, TemplateUnitsFont());
 }
 
 void ColourImageButton(CImageButton* button) {

@@ -8,11 +8,14 @@ class QWidget;
 // value entry windows.
 namespace dialogs {
 
-// The font their templates are laid out with (and so their dialog units).
+// The font the templates' texts are drawn in.
 QFont TemplateFont();
 
+// The font whose base units the templates' dialog units stand for.
+QFont TemplateUnitsFont();
+
 // Gives a window built from a template its font, then converts the template's
-// dialog units to pixels.
+// dialog units to pixels with the base units of TemplateUnitsFont().
 void SetUpTemplate(QWidget* window, int widthDu, int heightDu);
 
 // The colours every image button of these windows gets: idle and focus

@@ -24,6 +24,21 @@ const char* NumberEntryRangeError(int kind, float value) {
   return nullptr;
 }
 
+const char* IntegerEntryRangeText(int kind) {
+  switch (kind) {
+    case EntryFilter: return "1 – 99";
+    case EntryDeviceAddress: return "1 – 254";
+    case EntrySerialNumber: return "0 – 4294967295";
+    default: return nullptr;
+  }
+}
+
+const char* NumberEntryRangeText(int kind) {
+  if (kind == EntryPressure) return "50 – 200";
+  if (kind >= EntryZeroCalValue && kind <= EntryFactoryAirCal) return "0 – 20000";
+  return nullptr;
+}
+
 std::optional<EntryWrite> IntegerEntryWrite(int kind, std::uint8_t address, std::uint32_t value) {
   switch (kind) {
     case EntryFilter:

@@ -33,6 +33,13 @@ const char* IntegerEntryRangeError(int kind, std::uint32_t value);
 // values and their factory values (0..20000). Same result convention.
 const char* NumberEntryRangeError(int kind, float value);
 
+// What the entry shows under its box before anything is typed: the accepted
+// range ("1 – 99"), so the operator need not learn it from a refusal. The
+// serial number shows the whole 32-bit range. nullptr for a kind the entry
+// never edits.
+const char* IntegerEntryRangeText(int kind);
+const char* NumberEntryRangeText(int kind);
+
 // The write an accepted value queues, addressed to `address`; nullopt for a
 // kind that entry never edits.
 std::optional<EntryWrite> IntegerEntryWrite(int kind, std::uint8_t address, std::uint32_t value);

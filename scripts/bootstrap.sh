@@ -34,7 +34,7 @@ run_packages=(
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   postgresql libqt6sql6-psql poppler-utils socat
-  fonts-liberation
+  fonts-liberation fonts-wqy-zenhei
   libmodbus-dev mbpoll python3-pymodbus
   clang libclang-rt-14-dev
   locales

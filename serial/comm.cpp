@@ -57,8 +57,8 @@ QString OpenErrorText(QSerialPort::SerialPortError error, int portNumber, const 
       break;
     case QSerialPort::PermissionError:
       text = accessible ? QStringLiteral("串口 %1 已被其他程序占用，请先关闭占用该端口的程序。").arg(port)
-                        : QStringLiteral("没有访问串口 %1 的权限。Linux 下请把当前用户加入 dialout 组："
-                                         "sudo usermod -aG dialout $USER，然后重新登录。").arg(port);
+                        : QStringLiteral("没有访问串口 %1 的权限：设备属于 dialout 组。请执行\n"
+                                         "sudo usermod -aG dialout $USER\n然后注销并重新登录。").arg(port);
       break;
     case QSerialPort::OpenError:
       text = QStringLiteral("串口 %1 已经打开。").arg(port);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
+#include <QSettings>
 #include <QtGlobal>
 #include <algorithm>
 
@@ -103,6 +104,40 @@ QStringList ResolvePortNamesIn(const QString& directory, int count, const System
   return names;
 }
 
+namespace {
+
+// Its own settings file, whatever the application's name: the bindings belong
+// to the machine's adapters, not to one build of the window.
+QSettings PortSettings() {
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("sensortool"),
+                   QStringLiteral("ports"));
+}
+
+QString BindingKey(int number) { return QStringLiteral("bindings/COM%1").arg(number); }
+
+// Like a link, a binding holds even while its device is unplugged, so the open
+// fails clearly instead of reaching another device.
+QString BoundDevice(const QString& bound) {
+  const QString canonical = QFileInfo(bound).canonicalFilePath();
+  return canonical.isEmpty() ? bound : canonical;
+}
+
+}  // namespace
+
+QString SavedPortBinding(int number) {
+  if (number < kFirstPortNumber || number > kLastPortNumber) return QString();
+  return PortSettings().value(BindingKey(number)).toString();
+}
+
+void SavePortBinding(int number, const QString& device) {
+  if (number < kFirstPortNumber || number > kLastPortNumber) return;
+  QSettings settings = PortSettings();
+  if (device.isEmpty())
+    settings.remove(BindingKey(number));
+  else
+    settings.setValue(BindingKey(number), device);
+}
+
 QStringList SystemPortPaths() {
   QStringList paths;
   const auto ports = QSerialPortInfo::availablePorts();
@@ -115,6 +150,8 @@ QString ResolvePortName(int number) {
   if (number < kFirstPortNumber || number > kLastPortNumber) return QString();
   return QStringLiteral("COM%1").arg(number);
 #else
+  const QString bound = SavedPortBinding(number);
+  if (!bound.isEmpty()) return BoundDevice(bound);
   return ResolvePortNameIn(PortDirectory(), number, SystemPortLister(SystemPortPaths));
 #endif
 }
@@ -125,6 +162,12 @@ QStringList ResolvePortNames(int count) {
   for (int n = kFirstPortNumber; n < kFirstPortNumber + count; ++n) names << ResolvePortName(n);
   return names;
 #else
-  return ResolvePortNamesIn(PortDirectory(), count, SystemPortLister(SystemPortPaths));
+  // Saved bindings win over the links and the system's order.
+  QStringList names = ResolvePortNamesIn(PortDirectory(), count, SystemPortLister(SystemPortPaths));
+  for (int i = 0; i < names.size(); ++i) {
+    const QString bound = SavedPortBinding(kFirstPortNumber + i);
+    if (!bound.isEmpty()) names[i] = BoundDevice(bound);
+  }
+  return names;
 #endif
 }

@@ -6,6 +6,8 @@
 
 // Port numbers 1..15 ("COM1".."COM15") are what the operator picks. On Windows
 // COMn is the device itself. Elsewhere COMn resolves, in order, to
+//   (0) the binding the operator made in the port settings window, kept in
+//       the user's settings (survives logout, unlike the port directory), then
 //   (a) a symbolic link named COMn in the per-user port directory, so any
 //       device (a USB adapter, the simulated sensor's pseudo-terminal) can be
 //       bound to any number, then
@@ -48,3 +50,10 @@ QStringList SystemPortPaths();
 // COMn -> device path, as above, for this user and this machine.
 QString ResolvePortName(int number);
 QStringList ResolvePortNames(int count);
+
+// The operator's binding of COMn: the device name stored in the user's
+// settings (a /dev/serial/by-id name where the adapter has one, so a
+// replugged adapter keeps its number), or empty.
+QString SavedPortBinding(int number);
+// Stores (or, with an empty device, removes) the binding of COMn.
+void SavePortBinding(int number, const QString& device);

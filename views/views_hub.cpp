@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFileDialog>
@@ -174,8 +175,11 @@ bool ViewsHub::StartRecording(const QString& path) {
 void ViewsHub::StopRecording() { m_recorder.Stop(); }
 
 void ViewsHub::ShowRecordingState() {
+  const bool recording = m_recorder.IsRecording();
   if (m_recordAction)
-    m_recordAction->setText(m_recorder.IsRecording() ? QStringLiteral("停止记录") : QStringLiteral("开始记录"));
+    m_recordAction->setText(recording ? QStringLiteral("停止记录 (%1)").arg(QFileInfo(m_recorder.Path()).fileName())
+                                      : QStringLiteral("开始记录"));
+  emit RecordingChanged(recording, m_recorder.Path(), m_recorder.RowsWritten());
 }
 
 void ViewsHub::ReportLater(const QString& text) {
@@ -209,7 +213,8 @@ void ViewsHub::OnReplyAccepted(const QByteArray& reply, qint64 ms) {
     m_trend->ShowReply(reply);
     m_trend->ShowStability(m_state.stability.Latest(), m_state.stability.WindowMs());
   }
-  if (m_recorder.IsRecording()) m_recorder.Record(reply, QDateTime::fromMSecsSinceEpoch(m_epochOffsetMs + ms));
+  if (m_recorder.IsRecording() && m_recorder.Record(reply, QDateTime::fromMSecsSinceEpoch(m_epochOffsetMs + ms)))
+    emit RecordingChanged(true, m_recorder.Path(), m_recorder.RowsWritten());
   NoteLineActivity();
 }
 

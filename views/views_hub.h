@@ -70,6 +70,10 @@ class ViewsHub : public QObject {
   // Replaces the file dialog that asks where to record (tests).
   void SetPathChooser(std::function<QString()> chooser) { m_choosePath = std::move(chooser); }
 
+ signals:
+  // Recording started or stopped, or one more row written.
+  void RecordingChanged(bool recording, const QString& path, qint64 rows);
+
  public slots:
   void OnFrameSent(const QByteArray& frame, qint64 ms);
   void OnBytesArrived(const QByteArray& bytes, qint64 ms);

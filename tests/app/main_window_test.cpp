@@ -1,7 +1,9 @@
 // The main window driven through its real widgets, against the simulated
 // sensor on a pseudo-terminal.
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QSettings>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -45,6 +47,21 @@ void OpenAndConnect(CMainDlg& window, int port = 1) {
   QTest::mouseClick(Button(&window, 1026), Qt::LeftButton);
 }
 
+// Answers the next question box with `button`, keeping its text in *asked.
+void AnswerNextQuestion(QMessageBox::StandardButton button, QString* asked) {
+  auto* timer = new QTimer;
+  timer->setInterval(20);
+  QObject::connect(timer, &QTimer::timeout, [timer, button, asked] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->button(button)) return;
+    timer->stop();
+    timer->deleteLater();
+    *asked = box->text();
+    box->button(button)->click();
+  });
+  timer->start();
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -52,12 +69,15 @@ class MainWindowTest : public QObject {
 
  private slots:
   void initialDisplayAndWindowCommands();
+  void enterAndEscapeAskBeforeDroppingAWrite();
   void actionsBeforeTheirTimeAreRefused();
   void searchFindsTheSensorThenPollsOnlyIt();
   void abnormalStatusShowsInTheRedField();
   void checkErrorsFreezeTheValues();
   void anotherDeviceTypeIsUnknown();
   void silenceThenAByteResetsThePort();
+  void closePortThenAnotherPortCarriesTheTraffic();
+  void bindingMadeInTheDialogSurvivesARestart();
 };
 
 void MainWindowTest::initialDisplayAndWindowCommands() {
@@ -77,6 +97,9 @@ void MainWindowTest::initialDisplayAndWindowCommands() {
   QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
   QCOMPARE(window.windowTitle(), QStringLiteral("Tarn 一体化荧光法溶解氧仪管理工具"));
   QVERIFY(!Button(&window, 1025)->isVisible());
+  // Dialog units from the em height: about 590 pixels tall at 96 DPI (the
+  // line height of a CJK face made it 837), inside 1366x768 less the task bar.
+  QVERIFY2(window.height() <= 600 && window.width() <= 1366, qPrintable(QStringLiteral("%1x%2").arg(window.width()).arg(window.height())));
 
   // Every control with a template id is reachable, with an accessible name.
   for (int id : {1000, 1001, 1002, 1005, 1006, 1008, 1016, 1017, 1018, 1019, 1025, 1026, 1027, 1029, 1030,
@@ -142,15 +165,32 @@ void MainWindowTest::initialDisplayAndWindowCommands() {
   QTemporaryDir workDir;
   const QString previousDir = QDir::currentPath();
   QDir::setCurrent(workDir.path());
+  answers.texts.clear();
   QTest::mouseClick(Button(&window, 1027), Qt::LeftButton);
   QVERIFY(opened.isEmpty());
+  // Missing everywhere: the operator is told where it was looked for.
+  QTRY_COMPARE(answers.texts.size(), 1);
+  QVERIFY2(answers.texts.first().contains(QDir::toNativeSeparators(workDir.filePath(QStringLiteral("help.pdf")))),
+           qPrintable(answers.texts.first()));
   QFile pdf(workDir.filePath(QStringLiteral("help.pdf")));
   QVERIFY(pdf.open(QIODevice::WriteOnly));
   pdf.close();
+  answers.texts.clear();
   QTest::mouseClick(Button(&window, 1027), Qt::LeftButton);
   QCOMPARE(opened.size(), 1);
   QCOMPARE(opened.first().toLocalFile(), QFileInfo(pdf).absoluteFilePath());
+  QVERIFY(answers.texts.isEmpty());
+  // No viewer takes it: said so, with the file's path.
+  window.SetUrlOpener([](const QUrl&) { return false; });
+  QTest::mouseClick(Button(&window, 1027), Qt::LeftButton);
+  QTRY_COMPARE(answers.texts.size(), 1);
+  QVERIFY2(answers.texts.first().contains(QDir::toNativeSeparators(QFileInfo(pdf).absoluteFilePath())),
+           qPrintable(answers.texts.first()));
   // Without one there, the copy an installation keeps in its documentation folder.
+  window.SetUrlOpener([&opened](const QUrl& url) {
+    opened << url;
+    return true;
+  });
   QVERIFY(pdf.remove());
   QFile installed(QDir(QCoreApplication::applicationDirPath())
                       .filePath(QStringLiteral(SENSORTOOL_DOC_FROM_BIN "/help.pdf")));
@@ -161,20 +201,40 @@ void MainWindowTest::initialDisplayAndWindowCommands() {
   installed.remove();
   QDir::setCurrent(previousDir);
   QCOMPARE(opened.size(), 2);
-  QCOMPARE(opened.last().toLocalFile(), QFileInfo(installed).absoluteFilePath());
+  QCOMPARE(opened.last().toLocalFile(), QDir::cleanPath(QFileInfo(installed).absoluteFilePath()));
 
-  // Enter ends the window through OK, Esc through cancel.
-  for (const auto& [key, result] : {std::pair{Qt::Key_Return, int(QDialog::Accepted)},
-                                    std::pair{Qt::Key_Escape, int(QDialog::Rejected)}}) {
+}
+
+void MainWindowTest::enterAndEscapeAskBeforeDroppingAWrite() {
+  // Enter ends the window through OK, Esc through cancel; with a write still
+  // waiting for its echo they ask first, and "No" keeps the window.
+  struct KeyCase {
+    Qt::Key key;
+    int result;
+    bool writePending;
+    QMessageBox::StandardButton answer;
+  };
+  for (const KeyCase& c : {KeyCase{Qt::Key_Return, int(QDialog::Accepted), false, QMessageBox::NoButton},
+                           KeyCase{Qt::Key_Escape, int(QDialog::Rejected), false, QMessageBox::NoButton},
+                           KeyCase{Qt::Key_Return, int(QDialog::Accepted), true, QMessageBox::Yes},
+                           KeyCase{Qt::Key_Return, -1, true, QMessageBox::No},
+                           KeyCase{Qt::Key_Escape, int(QDialog::Rejected), true, QMessageBox::Yes},
+                           KeyCase{Qt::Key_Escape, -1, true, QMessageBox::No}}) {
     protocol::AppState otherState;
+    if (c.writePending) protocol::QueueWrite(otherState.link, protocol::WriteFilter(1, 10), protocol::Filter);
     CMainDlg other(otherState);
     other.show();
     QVERIFY(QTest::qWaitForWindowExposed(&other));
+    QCOMPARE(other.LeavingLosesWork(), c.writePending);
     QSignalSpy finished(&other, &QDialog::finished);
-    QTest::keyClick(ui::Control<QComboBox>(&other, 1000), key);
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(finished.first().first().toInt(), result);
-    QVERIFY(!other.isVisible());
+    QString asked;
+    if (c.writePending) AnswerNextQuestion(c.answer, &asked);
+    QTest::keyClick(ui::Control<QComboBox>(&other, 1000), c.key);
+    QCOMPARE(asked, c.writePending ? QStringLiteral("有未完成的写入，确定退出？") : QString());
+    QCOMPARE(finished.count(), c.result < 0 ? 0 : 1);
+    if (c.result >= 0) QCOMPARE(finished.first().first().toInt(), c.result);
+    QCOMPARE(other.isVisible(), c.result < 0);
+    QCOMPARE(otherState.link.pendingWriteReg, c.writePending ? protocol::Filter : 0);
   }
 }
 
@@ -347,10 +407,93 @@ void MainWindowTest::silenceThenAByteResetsThePort() {
   QVERIFY(answers.texts.isEmpty());
 }
 
+void MainWindowTest::closePortThenAnotherPortCarriesTheTraffic() {
+  SimProcess first;
+  SimProcess second;
+  QVERIFY2(first.Start(PortLink(2), {"--address", "3"}), qPrintable(first.Error()));
+  QVERIFY2(second.Start(PortLink(4), {"--address", "6"}), qPrintable(second.Error()));
+  protocol::AppState state;
+  CMainDlg window(state);
+  window.show();
+  MessageBoxAnswerer answers;
+  OpenAndConnect(window, 2);
+  QTRY_VERIFY_WITH_TIMEOUT(state.link.sensorConnected && state.link.currentAddress == 3, kLinkTimeoutMs);
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1018)->text(), QStringLiteral("正常"), kLinkTimeoutMs);
+
+  auto* close = window.WindowMenu()->findChild<QAction*>(QStringLiteral("closePortAction"));
+  QVERIFY(close);
+  QCOMPARE(close->text(), QStringLiteral("关闭串口"));
+  close->trigger();
+  QVERIFY(!window.Comm().PortOpen());
+  QVERIFY(!state.link.portOpen && !state.link.sensorConnected && state.link.manualAddressing);
+  QCOMPARE(Box(&window, 1031)->text(), QStringLiteral("无连接"));
+  QCOMPARE(Box(&window, 1018)->text(), QStringLiteral("未连接"));
+  QCOMPARE(Box(&window, 1016)->text(), QStringLiteral("0"));
+  QCOMPARE(Button(&window, 1002)->text(), QStringLiteral("打开"));
+  QVERIFY(ui::Control<QComboBox>(&window, 1000)->isEnabled());
+  for (const char* name : {"searchPollTimer", "displayTimer", "writeTimer", "portResetWait"})
+    QVERIFY2(!window.findChild<QTimer*>(QLatin1String(name))->isActive(), name);
+  // Nothing more goes to the first sensor.
+  const int firstBefore = first.ReceivedFrames().size();
+
+  OpenAndConnect(window, 4);
+  QVERIFY(window.Comm().PortOpen());
+  QCOMPARE(window.Comm().CommPort(), short(4));
+  QTRY_VERIFY_WITH_TIMEOUT(state.link.sensorConnected && state.link.currentAddress == 6, 2 * kLinkTimeoutMs);
+  QTRY_VERIFY_WITH_TIMEOUT(second.ReceivedFrames().contains(PollFrames({6}).first()), kLinkTimeoutMs);
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1031)->text(), QStringLiteral("通信中"), kLinkTimeoutMs);
+  QCOMPARE(first.ReceivedFrames().size(), firstBefore);
+  QVERIFY2(answers.texts.isEmpty(), qPrintable(answers.texts.join(QLatin1Char('|'))));
+}
+
+void MainWindowTest::bindingMadeInTheDialogSurvivesARestart() {
+  // The simulator's pseudo-terminal, reached through COM9's link, is bound to
+  // COM5 in the dialog; COM5 itself has no link.
+  SimProcess sim;
+  QVERIFY2(sim.Start(PortLink(9), {"--address", "2"}), qPrintable(sim.Error()));
+  const QString device = QFileInfo(PortLink(9)).canonicalFilePath();
+  QVERIFY(!device.isEmpty());
+  QVERIFY(!QFileInfo(PortLink(5)).isSymLink());
+  MessageBoxAnswerer answers;
+  {
+    protocol::AppState state;
+    CMainDlg window(state);
+    window.show();
+    auto* settings = window.WindowMenu()->findChild<QAction*>(QStringLiteral("portSettingsAction"));
+    QVERIFY(settings);
+    bool shown = false;
+    WhenModalShows([&](QWidget* dialog) {
+      shown = true;
+      auto* com5 = dialog->findChild<QComboBox*>(QStringLiteral("bindingCOM5"));
+      if (com5) com5->setEditText(device);
+      QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+      auto* note = dialog->findChild<QLabel*>(QStringLiteral("permissionNote"));
+      QVERIFY(note && note->text().contains(QStringLiteral("sudo usermod -aG dialout")));
+    });
+    settings->trigger();
+    QVERIFY(shown);
+    QCOMPARE(ui::Control<QComboBox>(&window, 1000)->itemData(4, Qt::ToolTipRole).toString(), device);
+    QCOMPARE(ui::Control<QComboBox>(&window, 1000)->itemText(4), QStringLiteral("COM5"));
+  }
+  // A new window, as after a restart: COM5 still leads to the simulator.
+  protocol::AppState state;
+  CMainDlg window(state);
+  window.show();
+  QCOMPARE(ui::Control<QComboBox>(&window, 1000)->itemData(4, Qt::ToolTipRole).toString(), device);
+  OpenAndConnect(window, 5);
+  QTRY_VERIFY_WITH_TIMEOUT(state.link.sensorConnected && state.link.currentAddress == 2, kLinkTimeoutMs);
+  QVERIFY(sim.ReceivedFrames().contains(PollFrames({2}).first()));
+  QVERIFY2(answers.texts.isEmpty(), qPrintable(answers.texts.join(QLatin1Char('|'))));
+  SavePortBinding(5, QString());
+}
+
 int main(int argc, char* argv[]) {
-  // A private port directory, so COMn links made here never meet a real port.
+  // A private port directory, so COMn links made here never meet a real port,
+  // and a private settings folder, so port bindings of this user never apply.
   static QTemporaryDir runtimeDir;
   qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+  static QTemporaryDir settingsDir;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
   QApplication app(argc, argv);
   CSensorToolApp::ApplyDialogLook(app);
   MainWindowTest test;

@@ -2,6 +2,7 @@
 // through their widgets, the simulated sensor on a pseudo-terminal, and the
 // frames the sensor received checked byte for byte.
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -11,6 +12,13 @@
 
 #include "app/main_dialog.h"
 #include "app/sensor_tool_app.h"
+#include "controls/image_button.h"
+#include "dialogs/factory_info_dialog.h"
+#include "dialogs/sensor_config_dialog.h"
+#include "dialogs/sensor_signal_dialog.h"
+#include <QSignalSpy>
+#include <functional>
+#include <memory>
 #include "dialogs/dialog_support.h"
 #include "gui_helpers.h"
 #include "protocol/registers.h"
@@ -65,7 +73,49 @@ class SensorWindowsTest : public QObject {
 
  private slots:
   void everyChangeReachesTheSensorAndShows();
+  void keyboardReachesAndPressesAButtonAcrossRefreshes();
 };
+
+void SensorWindowsTest::keyboardReachesAndPressesAButtonAcrossRefreshes() {
+  const std::pair<const char*, std::function<CSensorWindow*(protocol::AppState&)>> windows[] = {
+      {"configuration", [](protocol::AppState& s) { return new CSensorConfigDlg(s); }},
+      {"signal", [](protocol::AppState& s) { return new CSensorSignalDlg(s); }},
+      {"factory information", [](protocol::AppState& s) { return new CFactoryInfoDlg(s); }}};
+  for (const auto& [name, make] : windows) {
+    protocol::AppState state;
+    std::unique_ptr<CSensorWindow> window(make(state));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    // Every window fits a 1366x768 screen above a 40-pixel task bar.
+    QVERIFY2(window->frameGeometry().width() <= 1366 && window->frameGeometry().height() <= 728, name);
+
+    // A caret in a value box still goes to the title label at the next refresh.
+    auto* box = window->findChild<QLineEdit*>();
+    QVERIFY2(box, name);
+    box->setFocus(Qt::MouseFocusReason);
+    QSignalSpy first(&window->RefreshTimer(), &QTimer::timeout);
+    QTRY_VERIFY_WITH_TIMEOUT(first.count() >= 1, 10 * CSensorWindow::kRefreshPeriodMs);
+    QVERIFY2(qobject_cast<QLabel*>(QApplication::focusWidget()), name);
+
+    // Tab walks to "返回" as an operator would.
+    QWidget* back = ui::FindControl(window.get(), 58112);
+    QVERIFY2(back, name);
+    for (int i = 0; i < 40 && QApplication::focusWidget() != back; ++i)
+      QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(), Qt::Key_Tab);
+    QVERIFY2(QApplication::focusWidget() == back, name);
+
+    QSignalSpy refreshes(&window->RefreshTimer(), &QTimer::timeout);
+    QTRY_VERIFY_WITH_TIMEOUT(refreshes.count() >= 3, 10 * CSensorWindow::kRefreshPeriodMs);
+    QVERIFY2(QApplication::focusWidget() == back, name);
+
+    QTest::keyClick(back, Qt::Key_Space);
+    QTRY_VERIFY2(!window->isVisible(), name);
+    QCOMPARE(window->result(), int(QDialog::Rejected));
+    QCOMPARE(state.childDialogState, protocol::kChildDialogEnded);
+  }
+}
 
 void SensorWindowsTest::everyChangeReachesTheSensorAndShows() {
   SimProcess sim;

@@ -49,58 +49,58 @@ class Behaviour : public ::testing::Test {
 TEST_F(Behaviour, HoverStartsOnlyWithoutTheLeftButtonAndEndsWhenThePointerLeaves) {
   // A move with the left button held does not start hover.
   Move(button, Centre(), Qt::LeftButton);
-  EXPECT_FALSE(button->m_hover);
+  EXPECT_FALSE(button->IsHovered());
   // Other buttons do not stop it.
   Move(button, Centre(), Qt::RightButton);
-  EXPECT_TRUE(button->m_hover);
+  EXPECT_TRUE(button->IsHovered());
   QEvent leave(QEvent::Leave);
   QCoreApplication::sendEvent(button, &leave);
-  EXPECT_FALSE(button->m_hover);
+  EXPECT_FALSE(button->IsHovered());
 
   Move(button, Centre());
-  EXPECT_TRUE(button->m_hover);
+  EXPECT_TRUE(button->IsHovered());
   // Once hovered, a move with the left button held keeps it.
   Move(button, Centre() + QPoint(5, 2), Qt::LeftButton);
-  EXPECT_TRUE(button->m_hover);
+  EXPECT_TRUE(button->IsHovered());
   // A held move whose point lies over another widget ends it.
   Move(button, OverLabel(), Qt::LeftButton);
-  EXPECT_FALSE(button->m_hover);
+  EXPECT_FALSE(button->IsHovered());
   // ... and so does a point outside the window.
   Move(button, Centre());
-  ASSERT_TRUE(button->m_hover);
+  ASSERT_TRUE(button->IsHovered());
   Move(button, QPoint(-50, -50), Qt::LeftButton);
-  EXPECT_FALSE(button->m_hover);
+  EXPECT_FALSE(button->IsHovered());
 
   // Entering without the left button starts hover, with it does not.
   QEnterEvent enter(QPointF(Centre()), QPointF(button->mapTo(&window, Centre())),
                     QPointF(button->mapToGlobal(Centre())));
   QCoreApplication::sendEvent(button, &enter);
-  EXPECT_TRUE(button->m_hover);
+  EXPECT_TRUE(button->IsHovered());
 
   // Real pointer traffic through the window system.
   QCoreApplication::sendEvent(button, &leave);
   QTest::mouseMove(&window, QPoint(70, 30));
-  EXPECT_TRUE(pixels::WaitFor([this] { return button->m_hover; }));
+  EXPECT_TRUE(pixels::WaitFor([this] { return button->IsHovered(); }));
   QTest::mouseMove(&window, label->geometry().center());
-  EXPECT_TRUE(pixels::WaitFor([this] { return !button->m_hover; }));
+  EXPECT_TRUE(pixels::WaitFor([this] { return !button->IsHovered(); }));
 }
 
 TEST_F(Behaviour, FocusLossDeactivationAndDisablingCancelHover) {
   button->setFocus();
   ASSERT_TRUE(button->hasFocus());
   Move(button, Centre());
-  ASSERT_TRUE(button->m_hover);
+  ASSERT_TRUE(button->IsHovered());
   next->setFocus();
-  EXPECT_FALSE(button->m_hover);
+  EXPECT_FALSE(button->IsHovered());
 
   Move(button, Centre());
-  ASSERT_TRUE(button->m_hover);
+  ASSERT_TRUE(button->IsHovered());
   QWidget otherWindow;
   otherWindow.resize(100, 60);
   otherWindow.show();
   otherWindow.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&otherWindow));
-  EXPECT_FALSE(button->m_hover);
+  EXPECT_FALSE(button->IsHovered());
   otherWindow.hide();
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -108,9 +108,9 @@ TEST_F(Behaviour, FocusLossDeactivationAndDisablingCancelHover) {
   // Disabling moves the focus to the next tab stop after the button.
   button->setFocus();
   Move(button, Centre());
-  ASSERT_TRUE(button->m_hover);
+  ASSERT_TRUE(button->IsHovered());
   button->setEnabled(false);
-  EXPECT_FALSE(button->m_hover);
+  EXPECT_FALSE(button->IsHovered());
   EXPECT_TRUE(next->hasFocus());
   // ... also when another control had it.
   button->setEnabled(true);
@@ -121,7 +121,7 @@ TEST_F(Behaviour, FocusLossDeactivationAndDisablingCancelHover) {
   EXPECT_TRUE(next->hasFocus());
   // A disabled button does not hover.
   Move(button, Centre());
-  EXPECT_FALSE(button->m_hover);
+  EXPECT_FALSE(button->IsHovered());
 
   // Disabled through its parent, the button leaves the focus alone.
   button->setEnabled(true);
@@ -169,6 +169,36 @@ TEST_F(Behaviour, ClicksTakeTheFocusFirstAndADoubleClickCountsTwice) {
   EXPECT_EQ(clicks.count(), 2);
 }
 
+TEST_F(Behaviour, KeyboardFocusShowsADottedCueThatAMousePressRemoves) {
+  // The cue's first dot sits 3 pixels in from the top left corner.
+  const QPoint dot(3, 3);
+  auto look = [this] { return button->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+  const QRgb face = look().pixel(dot);
+
+  next->setFocus();
+  QTest::keyClick(next, Qt::Key_Backtab);
+  ASSERT_TRUE(button->hasFocus());
+  const QImage byKeyboard = look();
+  EXPECT_NE(byKeyboard.pixel(dot), face);
+  EXPECT_EQ(QColor(byKeyboard.pixel(dot)), ToQColor(button->StateColour(ColourFocusText)));
+
+  // Focus given by the mouse: the focus colours only.
+  next->setFocus();
+  button->setFocus(Qt::MouseFocusReason);
+  EXPECT_EQ(look().pixel(dot), face);
+
+  // Back by Tab, then a mouse press on the focused button drops the cue.
+  next->setFocus();
+  QTest::keyClick(next, Qt::Key_Backtab);
+  ASSERT_TRUE(button->hasFocus());
+  EXPECT_NE(look().pixel(dot), face);
+  using pixels::SendMouse;
+  SendMouse(button, QEvent::MouseButtonPress, Centre(), Qt::LeftButton, Qt::LeftButton);
+  SendMouse(button, QEvent::MouseButtonRelease, Centre(), Qt::LeftButton, Qt::NoButton);
+  ASSERT_TRUE(button->hasFocus());
+  EXPECT_EQ(look().pixel(dot), face);
+}
+
 TEST(ButtonInDialog, DesignerFormCreatesButtonsAndEnterPressesTheDefault) {
   QDialog dialog;
   Ui::PromotedForm ui;
@@ -187,9 +217,9 @@ TEST(ButtonInDialog, DesignerFormCreatesButtonsAndEnterPressesTheDefault) {
   dialog.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
   pixels::Grab(*ok);
-  EXPECT_TRUE(ok->m_isDefault);
+  EXPECT_TRUE(ok->isDefault());
   pixels::Grab(*ui.cancelButton);
-  EXPECT_FALSE(ui.cancelButton->m_isDefault);
+  EXPECT_FALSE(ui.cancelButton->isDefault());
 
   QSignalSpy okClicks(ok, &QAbstractButton::clicked);
   QSignalSpy cancelClicks(ui.cancelButton, &QAbstractButton::clicked);
@@ -241,10 +271,10 @@ TEST(ButtonScreenshot, EveryStateSideBySide) {
       b->ShiftStateColour(ColourHotBack, 30);
       for (int t : {ColourIdleText, ColourFocusText, ColourHotText}) b->SetStateColour(t, text);
       if (rows[r].icon != 0) {
-        EXPECT_EQ(b->LoadIcons(static_cast<unsigned>(rows[r].icon), 0), Done);
+        EXPECT_EQ(b->LoadIcons(static_cast<unsigned>(rows[r].icon), 0), ButtonResult::Done);
       }
       if (logo) {
-        EXPECT_EQ(b->LoadBitmaps(1056, Rgb(0, 255, 0), 1056, Rgb(0, 255, 0)), Done);
+        EXPECT_EQ(b->LoadBitmaps(1056, Rgb(0, 255, 0), 1056, Rgb(0, 255, 0)), ButtonResult::Done);
         b->m_useDisabledImage = false;
       }
       buttons.back().push_back(b);

@@ -13,8 +13,8 @@ namespace {
 
 ColourRef Shifted(ColourRef start, int shade) {
   CImageButton button;
-  EXPECT_EQ(button.SetStateColour(ColourHotBack, start), Done);
-  EXPECT_EQ(button.ShiftStateColour(ColourHotBack, static_cast<std::int16_t>(shade)), Done);
+  EXPECT_EQ(button.SetStateColour(ColourHotBack, start), ButtonResult::Done);
+  EXPECT_EQ(button.ShiftStateColour(ColourHotBack, static_cast<std::int16_t>(shade)), ButtonResult::Done);
   return button.StateColour(ColourHotBack);
 }
 
@@ -37,34 +37,39 @@ TEST(ButtonColours, ShiftMovesAllChannelsAsFarAsTheNearestLimitAllows) {
 TEST(ButtonColours, OutOfRangeIndexOrShadeChangesNothing) {
   CImageButton button;
   for (int i = 0; i < 6; ++i)
-    ASSERT_EQ(button.SetStateColour(static_cast<std::uint8_t>(i), Rgb(10 * i, 20, 30)), Done);
-  const std::array<ColourRef, 6> before = button.m_colours;
+    ASSERT_EQ(button.SetStateColour(static_cast<std::uint8_t>(i), Rgb(10 * i, 20, 30)), ButtonResult::Done);
+  auto colours = [&button] {
+    std::array<ColourRef, 6> all{};
+    for (int i = 0; i < 6; ++i) all[static_cast<std::size_t>(i)] = button.StateColour(i);
+    return all;
+  };
+  const std::array<ColourRef, 6> before = colours();
 
-  EXPECT_EQ(button.ShiftStateColour(0, 256), ShadeOutOfRange);
-  EXPECT_EQ(button.ShiftStateColour(0, -256), ShadeOutOfRange);
-  EXPECT_EQ(button.ShiftStateColour(5, 32767), ShadeOutOfRange);
-  EXPECT_EQ(button.ShiftStateColour(6, 10), ColourIndexOutOfRange);
-  EXPECT_EQ(button.ShiftStateColour(255, 10), ColourIndexOutOfRange);
-  EXPECT_EQ(button.SetStateColour(6, Rgb(1, 1, 1)), ColourIndexOutOfRange);
-  EXPECT_EQ(button.SetStateColour(200, Rgb(1, 1, 1)), ColourIndexOutOfRange);
-  EXPECT_EQ(button.m_colours, before);
+  EXPECT_EQ(button.ShiftStateColour(0, 256), ButtonResult::ShadeOutOfRange);
+  EXPECT_EQ(button.ShiftStateColour(0, -256), ButtonResult::ShadeOutOfRange);
+  EXPECT_EQ(button.ShiftStateColour(5, 32767), ButtonResult::ShadeOutOfRange);
+  EXPECT_EQ(button.ShiftStateColour(6, 10), ButtonResult::ColourIndexOutOfRange);
+  EXPECT_EQ(button.ShiftStateColour(255, 10), ButtonResult::ColourIndexOutOfRange);
+  EXPECT_EQ(button.SetStateColour(6, Rgb(1, 1, 1)), ButtonResult::ColourIndexOutOfRange);
+  EXPECT_EQ(button.SetStateColour(200, Rgb(1, 1, 1)), ButtonResult::ColourIndexOutOfRange);
+  EXPECT_EQ(colours(), before);
 
   // The index is checked before the shade.
-  EXPECT_EQ(button.ShiftStateColour(6, 300), ColourIndexOutOfRange);
+  EXPECT_EQ(button.ShiftStateColour(6, 300), ButtonResult::ColourIndexOutOfRange);
   EXPECT_EQ(button.StateColour(6), 0u);
   EXPECT_EQ(button.StateColour(-1), 0u);
 
   // Each index stores into its own entry only.
-  ASSERT_EQ(button.SetStateColour(ColourFocusText, Rgb(9, 8, 7)), Done);
+  ASSERT_EQ(button.SetStateColour(ColourFocusText, Rgb(9, 8, 7)), ButtonResult::Done);
   EXPECT_EQ(button.StateColour(ColourFocusText), Rgb(9, 8, 7));
   EXPECT_EQ(button.StateColour(ColourFocusBack), before[ColourFocusBack]);
 
   // The result codes keep their numbers; 4 is not used.
-  EXPECT_EQ(static_cast<int>(Done), 0);
-  EXPECT_EQ(static_cast<int>(ImageUnreadable), 1);
-  EXPECT_EQ(static_cast<int>(MaskNotCreated), 2);
-  EXPECT_EQ(static_cast<int>(ColourIndexOutOfRange), 3);
-  EXPECT_EQ(static_cast<int>(ShadeOutOfRange), 5);
+  EXPECT_EQ(static_cast<int>(ButtonResult::Done), 0);
+  EXPECT_EQ(static_cast<int>(ButtonResult::ImageUnreadable), 1);
+  EXPECT_EQ(static_cast<int>(ButtonResult::MaskNotCreated), 2);
+  EXPECT_EQ(static_cast<int>(ButtonResult::ColourIndexOutOfRange), 3);
+  EXPECT_EQ(static_cast<int>(ButtonResult::ShadeOutOfRange), 5);
 }
 
 TEST(ButtonColours, PaletteChangeRestoresThePaletteColours) {
@@ -108,7 +113,7 @@ TEST(ButtonColours, PaletteChangeRestoresThePaletteColours) {
 
   // ResetColours itself does the same on demand.
   plain.SetStateColour(ColourHotText, Rgb(5, 5, 5));
-  EXPECT_EQ(plain.ResetColours(), Done);
+  EXPECT_EQ(plain.ResetColours(), ButtonResult::Done);
   EXPECT_EQ(plain.StateColour(ColourHotText), FromQColor(saved.color(QPalette::ButtonText)));
 }
 

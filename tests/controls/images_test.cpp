@@ -211,9 +211,9 @@ QImage KeyedBitmap(int w, int h, const QColor& colour) {
 }
 
 bool NoImages(const CImageButton& b) {
-  for (const auto& s : b.m_icons)
+  for (const auto& s : b.Icons())
     if (s.IsSet()) return false;
-  for (const auto& s : b.m_bitmaps)
+  for (const auto& s : b.Bitmaps())
     if (s.IsSet() || !s.mask.isNull()) return false;
   return true;
 }
@@ -223,8 +223,8 @@ TEST(ButtonImages, AttachCallsReplaceImagesAndReportFailures) {
   const QImage bitmap = KeyedBitmap(20, 12, Qt::blue);
 
   // Bitmaps, then icons: the bitmaps are gone.
-  ASSERT_EQ(b.AttachBitmaps(bitmap, kKey, bitmap, kKey, bitmap, kKey), Done);
-  for (const auto& s : b.m_bitmaps) {
+  ASSERT_EQ(b.AttachBitmaps(bitmap, kKey, bitmap, kKey, bitmap, kKey), ButtonResult::Done);
+  for (const auto& s : b.Bitmaps()) {
     EXPECT_TRUE(s.IsSet());
     EXPECT_EQ(QSize(s.width, s.height), QSize(20, 12));
     EXPECT_EQ(s.transparent, kKey);
@@ -232,57 +232,57 @@ TEST(ButtonImages, AttachCallsReplaceImagesAndReportFailures) {
     EXPECT_EQ(At(s.image, 0, 0), 0u);  // key turned black in the slot's copy
   }
   EXPECT_EQ(At(bitmap, 0, 0), kKeyRgb);  // the caller's image is not changed
-  ASSERT_EQ(b.AttachIcons(SolidIcon(10, Qt::red)), Done);
-  for (const auto& s : b.m_bitmaps) EXPECT_FALSE(s.IsSet());
-  EXPECT_TRUE(b.m_icons[0].IsSet());
-  EXPECT_EQ(QSize(b.m_icons[0].width, b.m_icons[0].height), QSize(10, 10));
-  EXPECT_FALSE(b.m_icons[1].IsSet());
+  ASSERT_EQ(b.AttachIcons(SolidIcon(10, Qt::red)), ButtonResult::Done);
+  for (const auto& s : b.Bitmaps()) EXPECT_FALSE(s.IsSet());
+  EXPECT_TRUE(b.Icons()[0].IsSet());
+  EXPECT_EQ(QSize(b.Icons()[0].width, b.Icons()[0].height), QSize(10, 10));
+  EXPECT_FALSE(b.Icons()[1].IsSet());
 
   // Icons, then bitmaps: the icons are gone.
-  ASSERT_EQ(b.AttachBitmaps(bitmap, kKey, bitmap, kKey), Done);
-  EXPECT_FALSE(b.m_icons[0].IsSet());
-  EXPECT_TRUE(b.m_bitmaps[0].IsSet());
-  EXPECT_FALSE(b.m_bitmaps[1].IsSet());
-  EXPECT_TRUE(b.m_bitmaps[2].IsSet());
+  ASSERT_EQ(b.AttachBitmaps(bitmap, kKey, bitmap, kKey), ButtonResult::Done);
+  EXPECT_FALSE(b.Icons()[0].IsSet());
+  EXPECT_TRUE(b.Bitmaps()[0].IsSet());
+  EXPECT_FALSE(b.Bitmaps()[1].IsSet());
+  EXPECT_TRUE(b.Bitmaps()[2].IsSet());
 
   // The disabled-state bitmap is mandatory.
-  ASSERT_EQ(b.AttachIcons(SolidIcon(10, Qt::red)), Done);
-  EXPECT_EQ(b.AttachBitmaps(QImage(), kKey, bitmap, kKey), ImageUnreadable);
+  ASSERT_EQ(b.AttachIcons(SolidIcon(10, Qt::red)), ButtonResult::Done);
+  EXPECT_EQ(b.AttachBitmaps(QImage(), kKey, bitmap, kKey), ButtonResult::ImageUnreadable);
   EXPECT_TRUE(NoImages(b));
-  EXPECT_EQ(b.LoadBitmaps(4242, kKey, 1056, kKey), ImageUnreadable);
+  EXPECT_EQ(b.LoadBitmaps(4242, kKey, 1056, kKey), ButtonResult::ImageUnreadable);
   EXPECT_TRUE(NoImages(b));
 
   // A missing main bitmap leaves the button without image but succeeds.
-  EXPECT_EQ(b.LoadBitmaps(1056, kKey, 4242, kKey), Done);
-  EXPECT_FALSE(b.m_bitmaps[0].IsSet());
-  EXPECT_TRUE(b.m_bitmaps[2].IsSet());
+  EXPECT_EQ(b.LoadBitmaps(1056, kKey, 4242, kKey), ButtonResult::Done);
+  EXPECT_FALSE(b.Bitmaps()[0].IsSet());
+  EXPECT_TRUE(b.Bitmaps()[2].IsSet());
   // A missing second bitmap leaves slot 1 empty.
-  EXPECT_EQ(b.LoadBitmaps(1056, kKey, 1056, kKey, 4242, kKey), Done);
-  EXPECT_TRUE(b.m_bitmaps[0].IsSet());
-  EXPECT_FALSE(b.m_bitmaps[1].IsSet());
-  EXPECT_EQ(QSize(b.m_bitmaps[0].width, b.m_bitmaps[0].height), QSize(637, 88));
+  EXPECT_EQ(b.LoadBitmaps(1056, kKey, 1056, kKey, 4242, kKey), ButtonResult::Done);
+  EXPECT_TRUE(b.Bitmaps()[0].IsSet());
+  EXPECT_FALSE(b.Bitmaps()[1].IsSet());
+  EXPECT_EQ(QSize(b.Bitmaps()[0].width, b.Bitmaps()[0].height), QSize(637, 88));
 
   // Icons from the resources at their own size.
-  EXPECT_EQ(b.LoadIcons(129, 0), Done);
-  EXPECT_EQ(QSize(b.m_icons[0].width, b.m_icons[0].height), QSize(32, 32));
-  EXPECT_FALSE(b.m_icons[1].IsSet());
-  EXPECT_FALSE(b.m_bitmaps[0].IsSet());
-  EXPECT_EQ(b.LoadIcons(131, 132), Done);
-  EXPECT_TRUE(b.m_icons[1].IsSet());
-  EXPECT_EQ(b.LoadIcons(131, 4242), Done);
-  EXPECT_TRUE(b.m_icons[0].IsSet());
-  EXPECT_FALSE(b.m_icons[1].IsSet());
+  EXPECT_EQ(b.LoadIcons(129, 0), ButtonResult::Done);
+  EXPECT_EQ(QSize(b.Icons()[0].width, b.Icons()[0].height), QSize(32, 32));
+  EXPECT_FALSE(b.Icons()[1].IsSet());
+  EXPECT_FALSE(b.Bitmaps()[0].IsSet());
+  EXPECT_EQ(b.LoadIcons(131, 132), ButtonResult::Done);
+  EXPECT_TRUE(b.Icons()[1].IsSet());
+  EXPECT_EQ(b.LoadIcons(131, 4242), ButtonResult::Done);
+  EXPECT_TRUE(b.Icons()[0].IsSet());
+  EXPECT_FALSE(b.Icons()[1].IsSet());
   // Without a first icon the second is ignored.
-  EXPECT_EQ(b.LoadIcons(4242, 131), Done);
+  EXPECT_EQ(b.LoadIcons(4242, 131), ButtonResult::Done);
   EXPECT_TRUE(NoImages(b));
 
-  // Unreadable icon information: everything released, ImageUnreadable.
+  // Unreadable icon information: everything released, ButtonResult::ImageUnreadable.
   const QIcon sizeless(new SizelessEngine);
   ASSERT_FALSE(sizeless.isNull());
-  ASSERT_EQ(b.AttachBitmaps(bitmap, kKey, bitmap, kKey), Done);
-  EXPECT_EQ(b.AttachIcons(sizeless), ImageUnreadable);
+  ASSERT_EQ(b.AttachBitmaps(bitmap, kKey, bitmap, kKey), ButtonResult::Done);
+  EXPECT_EQ(b.AttachIcons(sizeless), ButtonResult::ImageUnreadable);
   EXPECT_TRUE(NoImages(b));
-  EXPECT_EQ(b.AttachIcons(SolidIcon(8, Qt::red), sizeless), ImageUnreadable);
+  EXPECT_EQ(b.AttachIcons(SolidIcon(8, Qt::red), sizeless), ButtonResult::ImageUnreadable);
   EXPECT_TRUE(NoImages(b));
 
   b.LoadIcons(128, 0);

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <initializer_list>
+#include <memory>
 #include <vector>
 
 #include "dialogs/value_entry_dialogs.h"
@@ -115,6 +117,53 @@ TEST(IntegerEntry, OpensShowingZeroWithItsCaptionAndControls) {
   EXPECT_EQ(cancel->text(), QString::fromUtf8("取消"));
   for (QWidget* w : dialog.findChildren<QWidget*>()) {
     EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+  }
+}
+
+// The range under the box is the one OK enforces: both ends are accepted, one
+// step beyond either end is refused.
+TEST(EntryRange, ShownUnderTheBoxMatchesWhatOkAccepts) {
+  struct Case {
+    bool integer;
+    int kind;
+    const char* shown;
+    double step;
+  };
+  const Case cases[] = {{true, protocol::EntryFilter, "1 – 99", 1},
+                        {true, protocol::EntryDeviceAddress, "1 – 254", 1},
+                        {true, protocol::EntrySerialNumber, "0 – 4294967295", 0},
+                        {false, protocol::EntryPressure, "50 – 200", 0.01},
+                        {false, protocol::EntryZeroCalValue, "0 – 20000", 0.01},
+                        {false, protocol::EntryAirCalValue, "0 – 20000", 0.01},
+                        {false, protocol::EntryFactoryZeroCal, "0 – 20000", 0.01},
+                        {false, protocol::EntryFactoryAirCal, "0 – 20000", 0.01}};
+  for (const Case& c : cases) {
+    protocol::AppState state;
+    std::unique_ptr<QDialog> dialog;
+    if (c.integer)
+      dialog = std::make_unique<CIntInputDlg>(state);
+    else
+      dialog = std::make_unique<CValueInputDlg>(state);
+    state.entryKind = c.kind;
+    dialog->show();
+    auto* range = dialog->findChild<QLabel*>(QStringLiteral("rangeLabel"));
+    ASSERT_TRUE(range);
+    EXPECT_EQ(range->text(), QString::fromUtf8(c.shown)) << c.kind;
+    EXPECT_EQ(ui::Control<QLineEdit>(dialog.get(), 1029)->text(), "0") << c.kind;
+    const QStringList ends = range->text().split(QString::fromUtf8(" – "));
+    ASSERT_EQ(ends.size(), 2) << c.shown;
+    const double low = ends[0].toDouble();
+    const double high = ends[1].toDouble();
+    auto refused = [&](double v) {
+      return c.integer ? protocol::IntegerEntryRangeError(c.kind, static_cast<std::uint32_t>(v)) != nullptr
+                       : protocol::NumberEntryRangeError(c.kind, static_cast<float>(v)) != nullptr;
+    };
+    EXPECT_FALSE(refused(low)) << c.shown;
+    EXPECT_FALSE(refused(high)) << c.shown;
+    if (c.step > 0) {
+      EXPECT_TRUE(refused(low - c.step)) << c.shown;
+      EXPECT_TRUE(refused(high + c.step)) << c.shown;
+    }
   }
 }
 

@@ -267,9 +267,9 @@ TEST(FactoryInfo, LogoOpensTheMakersPageAndTheWindowLooksAsSetUp) {
   ASSERT_NE(logo, nullptr);
   EXPECT_TRUE(logo->text().isEmpty());
   EXPECT_FALSE(logo->m_useDisabledImage);
-  EXPECT_TRUE(logo->m_bitmaps[0].IsSet()) << "the logo bitmap 1056 is loaded";
-  EXPECT_EQ(logo->m_bitmaps[0].width, 637);
-  EXPECT_EQ(logo->m_bitmaps[0].height, 88);
+  EXPECT_TRUE(logo->Bitmaps()[0].IsSet()) << "the logo bitmap 1056 is loaded";
+  EXPECT_EQ(logo->Bitmaps()[0].width, 637);
+  EXPECT_EQ(logo->Bitmaps()[0].height, 88);
   EXPECT_GE(logo->width(), 637) << "the whole logo fits the button";
   EXPECT_GE(logo->height(), 88);
   ASSERT_TRUE(ClickControl(&dialog, 1033));

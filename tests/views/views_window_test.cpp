@@ -114,6 +114,7 @@ void ViewsWindowTest::menuEntriesOpenModelessWindowsAndToggleRecording() {
   QStringList texts;
   for (QAction* a : window.WindowMenu()->actions()) texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
   QCOMPARE(texts, (QStringList{QStringLiteral("移动(&M)"), QStringLiteral("最小化(&N)"), QStringLiteral("关闭(&C)"),
+                               QStringLiteral("关闭串口"), QStringLiteral("串口设置…"),
                                QStringLiteral("-"), QStringLiteral("趋势图"), QStringLiteral("通信监视"),
                                QStringLiteral("开始记录"), QStringLiteral("-"),
                                QStringLiteral("关于 Velloran(&A)...")}));
@@ -150,11 +151,19 @@ void ViewsWindowTest::menuEntriesOpenModelessWindowsAndToggleRecording() {
   chosen = path;
   hub->RecordAction()->trigger();
   QVERIFY(hub->Recorder().IsRecording());
-  QCOMPARE(hub->RecordAction()->text(), QStringLiteral("停止记录"));
+  QCOMPARE(hub->RecordAction()->text(), QStringLiteral("停止记录 (run.csv)"));
   QVERIFY(QFile::exists(path));
+  // While it runs, the main window shows it, with the file and its rows on the mark's tooltip.
+  auto* mark = window.findChild<QLabel*>(QStringLiteral("recordingMark"));
+  QVERIFY(mark);
+  QVERIFY(mark->isVisible());
+  QCOMPARE(mark->text(), QStringLiteral("● 记录中"));
+  QVERIFY2(mark->toolTip().contains(QDir::toNativeSeparators(path)), qPrintable(mark->toolTip()));
+  QVERIFY2(mark->toolTip().contains(QStringLiteral("0 行")), qPrintable(mark->toolTip()));
   hub->RecordAction()->trigger();
   QVERIFY(!hub->Recorder().IsRecording());
   QCOMPARE(hub->RecordAction()->text(), QStringLiteral("开始记录"));
+  QVERIFY(!mark->isVisible());
 
   // A file that cannot be written is reported in a message box.
   answers.texts.clear();
@@ -312,6 +321,10 @@ void ViewsWindowTest::trendAndRecordingGetExactlyTheAcceptedReplies() {
   QCOMPARE(static_cast<std::uint64_t>(hub->Recorder().RowsWritten()), state.link.repliesAccepted);
   QCOMPARE(hub->Log().Counters().replies, state.link.repliesAccepted);
   QCOMPARE(hub->Log().Counters().crcErrors, state.link.repliesRejected);
+  // The main window's mark counts the same rows.
+  auto* mark = window.findChild<QLabel*>(QStringLiteral("recordingMark"));
+  QVERIFY(mark && mark->isVisible());
+  QVERIFY2(mark->toolTip().endsWith(QStringLiteral("\n%1 行").arg(hub->Recorder().RowsWritten())), qPrintable(mark->toolTip()));
   hub->StopRecording();
 
   // The points are the good replies the simulator sent, in order; none of
