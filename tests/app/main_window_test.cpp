@@ -446,6 +446,15 @@ void MainWindowTest::closePortThenAnotherPortCarriesTheTraffic() {
   QVERIFY2(answers.texts.isEmpty(), qPrintable(answers.texts.join(QLatin1Char('|'))));
 }
 
+// The tooltip of a port list entry as the operator sees it: the devices are
+// looked up when the list is pointed at.
+static QString ToolTipOfEntry(CMainDlg& window, int index) {
+  auto* list = ui::Control<QComboBox>(&window, 1000);
+  QHelpEvent tip(QEvent::ToolTip, QPoint(5, 5), list->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(list, &tip);
+  return list->itemData(index, Qt::ToolTipRole).toString();
+}
+
 void MainWindowTest::bindingMadeInTheDialogSurvivesARestart() {
   // The simulator's pseudo-terminal, reached through COM9's link, is bound to
   // COM5 in the dialog; COM5 itself has no link.
@@ -472,14 +481,14 @@ void MainWindowTest::bindingMadeInTheDialogSurvivesARestart() {
     });
     settings->trigger();
     QVERIFY(shown);
-    QCOMPARE(ui::Control<QComboBox>(&window, 1000)->itemData(4, Qt::ToolTipRole).toString(), device);
+    QCOMPARE(ToolTipOfEntry(window, 4), device);
     QCOMPARE(ui::Control<QComboBox>(&window, 1000)->itemText(4), QStringLiteral("COM5"));
   }
   // A new window, as after a restart: COM5 still leads to the simulator.
   protocol::AppState state;
   CMainDlg window(state);
   window.show();
-  QCOMPARE(ui::Control<QComboBox>(&window, 1000)->itemData(4, Qt::ToolTipRole).toString(), device);
+  QCOMPARE(ToolTipOfEntry(window, 4), device);
   OpenAndConnect(window, 5);
   QTRY_VERIFY_WITH_TIMEOUT(state.link.sensorConnected && state.link.currentAddress == 2, kLinkTimeoutMs);
   QVERIFY(sim.ReceivedFrames().contains(PollFrames({2}).first()));
