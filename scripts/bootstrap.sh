@@ -22,6 +22,9 @@ sanitize_dir="${SENSORTOOL_SANITIZE_BUILD_DIR:-$build_dir-sanitize}"
 fuzz_dir="${SENSORTOOL_FUZZ_BUILD_DIR:-$build_dir-fuzz}"
 mingw_dir="${SENSORTOOL_MINGW_BUILD_DIR:-$build_dir-mingw}"
 fuzz_seconds="${SENSORTOOL_FUZZ_SECONDS:-20}"
+# Paths below the checkout enter the compiler cache relative to it, so a fresh
+# clone in another folder reuses what an earlier build compiled.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$here}"
 
 # What building and running the tool needs, and what only the tests, the
 # package checks and the Windows cross build need on top.
