@@ -64,27 +64,17 @@ bool CliSession::BindPort() {
     comm_.SetCommPort(static_cast<short>(options_.port.comNumber));
     return true;
   }
-  // The serial component opens ports by number. A device path is bound as
-  // COM1 in a port directory private to this run, so the open, the lock and
-  // the error texts are exactly those of a numbered port.
+  // A device path is opened as itself, under port number 1, so the open, the
+  // lock and the error texts are exactly those of a numbered port; nothing is
+  // left behind in the file system however the run ends.
   const QString device = QString::fromStdString(options_.port.devicePath);
   if (!QFileInfo::exists(device)) {
     Err("sensortool-cli: " + options_.port.devicePath + " does not exist\n");
     return false;
   }
-  portDir_ = std::make_unique<QTemporaryDir>();
-  if (!portDir_->isValid()) {
-    Err("sensortool-cli: cannot create a private port directory for " + options_.port.devicePath + "\n");
-    return false;
-  }
-  qputenv("XDG_RUNTIME_DIR", QFile::encodeName(portDir_->path()));
-  const QString directory = PortDirectory();
-  const QString absolute = QFileInfo(device).absoluteFilePath();
-  if (directory.isEmpty() || !QFile::link(absolute, PortLinkPath(directory, 1))) {
-    Err("sensortool-cli: cannot bind " + options_.port.devicePath + " to a port number\n");
-    return false;
-  }
+  const QString canonical = QFileInfo(device).canonicalFilePath();
   comm_.SetCommPort(1);
+  comm_.SetDevice(canonical.isEmpty() ? QFileInfo(device).absoluteFilePath() : canonical);
   return true;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 #include <QElapsedTimer>
 #include <QObject>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdint>
 #include <memory>
@@ -69,7 +68,6 @@ class CliSession : public QObject, public protocol::LinkWindow {
   Options options_;
   std::optional<SetValue> setValue_;
   protocol::EntryWrite write_;
-  std::unique_ptr<QTemporaryDir> portDir_;
   CMSComm comm_;
   protocol::LinkState state_;
   QElapsedTimer clock_;

@@ -106,6 +106,14 @@ void CMSComm::SetCommPort(short port) {
 
 short CMSComm::CommPort() const { return commPort_; }
 
+void CMSComm::SetDevice(const QString& device) {
+  if (port_->isOpen()) {
+    lastError_ = QStringLiteral("串口已经打开，不能更改端口号。");
+    return;
+  }
+  device_ = device;
+}
+
 void CMSComm::SetSettings(const QString& settings) {
   LineSettings parsed;
   if (!ParseLineSettings(settings, &parsed)) {
@@ -171,7 +179,7 @@ bool CMSComm::SetPortOpen(bool open) {
   }
   if (port_->isOpen()) return true;
 
-  const QString device = ResolvePortName(commPort_);
+  const QString device = device_.isEmpty() ? ResolvePortName(commPort_) : device_;
   if (device.isEmpty()) {
     lastError_ = QStringLiteral("串口 COM%1 不存在：系统中没有与之对应的串口设备。").arg(commPort_);
     return false;
@@ -227,7 +235,7 @@ short CMSComm::CommEvent() const { return commEvent_; }
 
 QString CMSComm::DeviceName() const {
   if (port_->isOpen()) return openDevice_;
-  return ResolvePortName(commPort_);
+  return device_.isEmpty() ? ResolvePortName(commPort_) : device_;
 }
 
 void CMSComm::HandleReadyRead() {

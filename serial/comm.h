@@ -40,6 +40,9 @@ class CMSComm : public QObject {
   // 1..15 (COMn). Refused (LastError set) while the port is open.
   void SetCommPort(short port);
   short CommPort() const;
+  // Opens this device instead of the one COMn resolves to (a path given on a
+  // command line); empty = resolve the number. Refused while the port is open.
+  void SetDevice(const QString& device);
 
   // "9600,n,8,1". Malformed text is refused: the settings stay as they were
   // and LastError says why. Applied at once when the port is open.
@@ -97,6 +100,7 @@ class CMSComm : public QObject {
 
   QSerialPort* port_;
   short commPort_ = 1;
+  QString device_;  // set by SetDevice: opened as it is, no port number lookup
   LineSettings settings_;
   QString settingsText_ = QStringLiteral("9600,n,8,1");
   short inBufferSize_ = 1024;

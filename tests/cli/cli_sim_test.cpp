@@ -372,6 +372,18 @@ TEST_F(CliAgainstSim, OutputThatCannotBeWrittenFailsTheRun) {
   }
 }
 
+TEST_F(CliAgainstSim, ARunEndedByASignalLeavesNothingInTheTempFolder) {
+  StartSim({"--address", "5", "--steady"});
+  // The shell's status says whether the private temp folder is empty after
+  // `watch` was ended by SIGTERM mid-run.
+  const CliRun run = RunCliInShell(
+      R"sh(export TMPDIR="$(mktemp -d)"; "$0" "$@" > /dev/null & pid=$!; sleep 3; kill -TERM $pid; wait $pid;
+         left="$(ls -A "$TMPDIR")"; rm -rf "$TMPDIR"; echo "left: $left"; [ -z "$left" ])sh",
+      {"watch", "--port", link_, "--address", "5"});
+  ASSERT_TRUE(run.finished) << Describe(run);
+  EXPECT_EQ(run.exitCode, 0) << Describe(run);
+}
+
 TEST_F(CliAgainstSim, CorruptRepliesAreRefusedLikeTheToolDoes) {
   StartSim({"--address", "5", "--steady", "--flip-bit-every", "1"});
   const CliRun run = Cli({"read", "--address", "5", "--timeout", "2"});
