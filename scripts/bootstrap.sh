@@ -62,7 +62,11 @@ install_missing() {
 configure() {
   cmake -S "$here" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   # Without Qt (or one of its modules) CMake builds only the Qt-free core.
-  if ! ninja -C "$build_dir" -t targets all | grep -q '^sensortool:'; then
+  # (The target list is read whole first: grep -q would stop reading early and,
+  # under pipefail, ninja's broken pipe would fail the test at random.)
+  local targets
+  targets="$(ninja -C "$build_dir" -t targets all)"
+  if ! grep -q '^sensortool:' <<<"$targets"; then
     echo "Qt 6 or one of its modules was not found, so the tool cannot be built." >&2
     echo "Install them with: sudo apt-get install $qt_packages" >&2
     exit 1
