@@ -43,6 +43,7 @@ namespace {
 
 const QString kPortLost = QStringLiteral("串口断开");
 const QString kSucceeded = QString::fromUtf8(ui_texts::kOperationSucceeded);
+const QString kWriteUnanswered = QString::fromUtf8(ui_texts::kWriteUnanswered);
 const QString kCheckError = QString::fromUtf8(ui_texts::kCheckError);
 const QString kUnknownDevice = QString::fromUtf8(ui_texts::kUnknownDevice);
 constexpr int kStallTickMs = 5;
@@ -622,6 +623,8 @@ void Soak::Finish() {
     ++m_result.messageBoxes;
     if (text == kSucceeded) {
       ++m_result.writesConfirmed;
+    } else if (text == kWriteUnanswered) {
+      ++m_result.writesFailedShown;
     } else if (Operator::IsPortMessage(text)) {
       ++m_result.portMessageBoxes;
     } else {
@@ -661,8 +664,9 @@ std::string Report(const SoakConfig& config, const SoakResult& r) {
       << "check errors / unknown device  " << r.checkErrorsShown << " / " << r.unknownDeviceShown << "\n"
       << "values shown / unexplained     " << r.valuesShown << " / " << r.valuesUnexplained << "\n"
       << "rxBuf contents unexplained     " << r.rxBufUnexplained << "\n"
-      << "writes queued / received / wrong / confirmed  " << r.writesQueued << " / " << r.writesReceived << " / "
-      << r.writesWrong << " / " << r.writesConfirmed << "\n"
+      << "writes queued / received / wrong / confirmed / failed shown  " << r.writesQueued << " / "
+      << r.writesReceived << " / " << r.writesWrong << " / " << r.writesConfirmed << " / " << r.writesFailedShown
+      << "\n"
       << "requests received broken       " << r.requestsBadCrc << "\n"
       << "fault episodes / longest fault end to good value  " << r.faultEpisodes << " / " << r.longestRecoveryMs
       << " ms\n"
@@ -687,7 +691,7 @@ std::vector<std::string> Failures(const SoakConfig& config, const SoakResult& r,
   need(r.rxBufUnexplained == 0, "rxBuf held bytes that were no checked reply");
   need(r.writesWrong == 0, "writes reached the sensor that were never queued");
   need(r.requestsBadCrc == 0, "requests reached the sensor broken on a clean line");
-  need(r.writesConfirmed <= r.writesQueued, "more confirmations than writes");
+  need(r.writesConfirmed + r.writesFailedShown <= r.writesQueued, "more confirmations and failures than writes");
   need(r.portLossShown == r.unplugs, "an unplug was not shown with the port closed");
   need(r.portMessageBoxes <= r.unplugs, "more port messages than unplugs");
   need(r.mostPortMessagesOpen <= 1, "port messages piled up on one another");

@@ -83,6 +83,9 @@ struct SoakResult {
   int writesReceived = 0;      // write requests that reached the sensor
   int writesWrong = 0;         // of which differ from every queued write (must be 0)
   int writesConfirmed = 0;     // "操作成功" boxes
+  // "写入失败…" boxes: a write the sensor refused, or one still unanswered
+  // after its last repetition (a silence or an unplug can outlast it).
+  int writesFailedShown = 0;
   int requestsBadCrc = 0;      // requests that reached the sensor broken
   int faultEpisodes = 0;       // faults followed by a good value on screen
   int longestRecoveryMs = 0;   // fault end to the next good value on screen

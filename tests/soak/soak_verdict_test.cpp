@@ -58,6 +58,7 @@ TEST(SoakVerdict, EachBrokenCheckFailsAndAHealthyRunPasses) {
       {"wrong write", [](auto& r) { r.writesWrong = 1; }},
       {"broken request", [](auto& r) { r.requestsBadCrc = 1; }},
       {"confirmation without a write", [](auto& r) { r.writesConfirmed = r.writesQueued + 1; }},
+      {"failure without a write", [](auto& r) { r.writesFailedShown = r.writesQueued - r.writesConfirmed + 1; }},
       {"unplug not shown", [](auto& r) { r.portLossShown = 1; }},
       {"message storm", [](auto& r) { r.portMessageBoxes = 3; }},
       {"messages piled up", [](auto& r) { r.mostPortMessagesOpen = 2; }},
