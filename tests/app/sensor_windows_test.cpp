@@ -283,6 +283,11 @@ void SensorWindowsTest::everyChangeReachesTheSensorAndShows() {
 int main(int argc, char* argv[]) {
   static QTemporaryDir runtimeDir;
   qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+  // The main window keeps records and reads their settings: in folders of
+  // this run, never the user's.
+  static QTemporaryDir userDir;
+  qputenv("XDG_DATA_HOME", (userDir.path() + QStringLiteral("/data")).toLocal8Bit());
+  qputenv("XDG_CONFIG_HOME", (userDir.path() + QStringLiteral("/config")).toLocal8Bit());
   QApplication app(argc, argv);
   CSensorToolApp::ApplyDialogLook(app);
   SensorWindowsTest test;

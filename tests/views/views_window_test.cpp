@@ -9,13 +9,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include "app/main_dialog.h"
+#include "app/records_hub.h"
 #include "app/sensor_tool_app.h"
 #include "controls/image_button.h"
 #include "dialogs/calibration_prompts.h"
@@ -24,6 +27,8 @@
 #include "protocol/display_rules.h"
 #include "protocol/registers.h"
 #include "protocol/rtu_frame.h"
+#include "records/calibration_records_window.h"
+#include "records/record_settings_dialog.h"
 #include "serial/comm.h"
 #include "serial/port_naming.h"
 #include "sim_process.h"
@@ -116,8 +121,33 @@ void ViewsWindowTest::menuEntriesOpenModelessWindowsAndToggleRecording() {
   QCOMPARE(texts, (QStringList{QStringLiteral("移动(&M)"), QStringLiteral("最小化(&N)"), QStringLiteral("关闭(&C)"),
                                QStringLiteral("关闭串口"), QStringLiteral("串口设置…"),
                                QStringLiteral("-"), QStringLiteral("趋势图"), QStringLiteral("通信监视"),
-                               QStringLiteral("开始记录"), QStringLiteral("-"),
+                               QStringLiteral("开始记录"), QStringLiteral("-"), QStringLiteral("标定记录"),
+                               QStringLiteral("记录设置…"), QStringLiteral("-"),
                                QStringLiteral("关于 Velloran(&A)...")}));
+
+  // The records' entries open their windows: the calibrations modeless, the
+  // settings window-modal without blocking; each is made once.
+  auto* records = window.findChild<RecordsHub*>();
+  QVERIFY(records);
+  records->CalibrationsAction()->trigger();
+  records::CalibrationRecordsWindow* calibrations = records->Calibrations();
+  QVERIFY(calibrations);
+  QVERIFY(QTest::qWaitForWindowExposed(calibrations));
+  QCOMPARE(calibrations->windowTitle(), QStringLiteral("标定记录"));
+  QVERIFY(!calibrations->isModal());
+  records->CalibrationsAction()->trigger();
+  QCOMPARE(records->Calibrations(), calibrations);
+  records->SettingsAction()->trigger();
+  QPointer<records::RecordSettingsDialog> settings = records->Settings();
+  QVERIFY(settings);
+  QVERIFY(QTest::qWaitForWindowExposed(settings));
+  QCOMPARE(settings->windowTitle(), QStringLiteral("记录设置"));
+  QCOMPARE(settings->windowModality(), Qt::WindowModal);
+  records->SettingsAction()->trigger();
+  QCOMPARE(records->Settings(), settings.data());
+  settings->reject();
+  QTRY_VERIFY(!settings);
+  calibrations->close();
 
   views::ViewsHub* hub = Hub(window);
   QVERIFY(hub);
@@ -573,6 +603,11 @@ int main(int argc, char* argv[]) {
   // A private port directory, so COMn links made here never meet a real port.
   static QTemporaryDir runtimeDir;
   qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+  // The main window keeps records and reads the records settings: both in
+  // folders of this run, never the user's own.
+  static QTemporaryDir userDir;
+  qputenv("XDG_DATA_HOME", QDir(userDir.path()).filePath(QStringLiteral("data")).toLocal8Bit());
+  qputenv("XDG_CONFIG_HOME", QDir(userDir.path()).filePath(QStringLiteral("config")).toLocal8Bit());
   QApplication app(argc, argv);
   CSensorToolApp::ApplyDialogLook(app);
   ViewsWindowTest test;
