@@ -93,8 +93,9 @@ CMainDlg::CMainDlg(protocol::AppState& state, QWidget* parent)
                                 {[this] { return ClockMs(); }, [this] { return PortResetRunning(); }});
   connect(m_views, &views::ViewsHub::RecordingChanged, this, &CMainDlg::ShowRecording);
   // Calibration records and where they are kept: entries after the views'.
-  m_records = new RecordsHub(this, m_windowMenu);
+  m_records = new RecordsHub(this, m_state, m_windowMenu);
   m_records->setObjectName(QStringLiteral("recordsHub"));
+  connect(this, &CMainDlg::ReplyAccepted, m_records, &RecordsHub::OnReplyAccepted);
   PushControls();
 
   connect(m_comm, &CMSComm::OnComm, this, &CMainDlg::OnComm);
@@ -424,6 +425,8 @@ void CMainDlg::ShowValuesAsOld(bool old) {
 }
 
 void CMainDlg::Report(const protocol::LinkEvent& event) {
+  // Recorded before any message box holds the operator up.
+  if (m_records) m_records->OnLinkEvent(event);
   const bool silence = event.kind == protocol::LinkEventKind::NoReply;
   // While the port is lost, "串口断开" says more than "无应答" ever could.
   const char* state = ui_texts::CommStateText(event);
