@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QDir>
@@ -28,6 +29,7 @@
 #include "protocol/registers.h"
 #include "protocol/rtu_frame.h"
 #include "records/calibration_records_window.h"
+#include "records/database_url.h"
 #include "records/record_settings_dialog.h"
 #include "serial/comm.h"
 #include "serial/port_naming.h"
@@ -106,7 +108,32 @@ class ViewsWindowTest : public QObject {
   void stabilityIndicatorSettlesWithASteadySensor();
   void dayLongTrendIsPlottedFromTheStoreWithinThePlotsWidth();
   void viewsTickOnlyWhileTheyHaveWork();
+  void recordsDatabaseTroubleIsToldOnce();
 };
+
+// A records database that cannot be written is told once, not at every retry.
+void ViewsWindowTest::recordsDatabaseTroubleIsToldOnce() {
+  QTemporaryDir dir;
+  const QString blocker = dir.filePath(QStringLiteral("blocker"));
+  {
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+  }
+  const QString unreachable = blocker + QStringLiteral("/records.sqlite");  // under a file: no folder can be made
+  records::SaveDatabaseUrl(unreachable);
+  const auto restore = qScopeGuard([] { records::SaveDatabaseUrl(QString()); });
+  MessageBoxAnswerer answers;
+  protocol::AppState state;
+  CMainDlg window(state);
+  window.show();
+  protocol::QueueWrite(state.link, protocol::WriteFilter(1, 20), protocol::Filter);  // a row to keep
+  QTRY_COMPARE_WITH_TIMEOUT(answers.texts.size(), 1, 15000);
+  QVERIFY2(answers.texts.first().startsWith(QStringLiteral("记录数据库 ")), qPrintable(answers.texts.first()));
+  QVERIFY2(answers.texts.first().contains(unreachable), qPrintable(answers.texts.first()));
+  // Retries come every few seconds; none of them is another message.
+  QTest::qWait(8000);
+  QCOMPARE(answers.texts.size(), 1);
+}
 
 void ViewsWindowTest::menuEntriesOpenModelessWindowsAndToggleRecording() {
   protocol::AppState state;
