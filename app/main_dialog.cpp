@@ -18,6 +18,7 @@
 
 #include "app/about_dialog.h"
 #include "app/port_settings_dialog.h"
+#include "app/records_hub.h"
 #include "app/sensor_windows.h"
 #include "controls/image_button.h"
 #include "dialogs/dialog_support.h"
@@ -91,6 +92,10 @@ CMainDlg::CMainDlg(protocol::AppState& state, QWidget* parent)
   m_views = new views::ViewsHub(this, m_state, m_windowMenu,
                                 {[this] { return ClockMs(); }, [this] { return PortResetRunning(); }});
   connect(m_views, &views::ViewsHub::RecordingChanged, this, &CMainDlg::ShowRecording);
+  // Calibration records and where they are kept: entries after the views'.
+  m_records = new RecordsHub(this, m_state, m_windowMenu);
+  m_records->setObjectName(QStringLiteral("recordsHub"));
+  connect(this, &CMainDlg::ReplyAccepted, m_records, &RecordsHub::OnReplyAccepted);
   PushControls();
 
   connect(m_comm, &CMSComm::OnComm, this, &CMainDlg::OnComm);
@@ -420,6 +425,8 @@ void CMainDlg::ShowValuesAsOld(bool old) {
 }
 
 void CMainDlg::Report(const protocol::LinkEvent& event) {
+  // Recorded before any message box holds the operator up.
+  if (m_records) m_records->OnLinkEvent(event);
   const bool silence = event.kind == protocol::LinkEventKind::NoReply;
   // While the port is lost, "串口断开" says more than "无应答" ever could.
   const char* state = ui_texts::CommStateText(event);

@@ -20,6 +20,7 @@ class QLineEdit;
 class QMenu;
 class QUrl;
 class QAction;
+class RecordsHub;
 namespace views {
 class ViewsHub;
 }
@@ -126,6 +127,7 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   QMenu* m_windowMenu = nullptr;
   QAction* m_closePortAction = nullptr;
   views::ViewsHub* m_views = nullptr;
+  RecordsHub* m_records = nullptr;
   QLabel* m_recordingMark = nullptr;  // "● 记录中" beside the communication state's title
 
   // Members shown in the controls.

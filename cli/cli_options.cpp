@@ -33,7 +33,7 @@ struct CommandEntry {
 };
 constexpr CommandEntry kCommands[] = {
     {Command::Search, "search"}, {Command::Read, "read"},   {Command::Set, "set"},
-    {Command::Calibrate, "calibrate"}, {Command::Watch, "watch"},
+    {Command::Calibrate, "calibrate"}, {Command::Watch, "watch"}, {Command::History, "history"},
 };
 
 std::string Lower(std::string text) {
@@ -71,6 +71,9 @@ bool CommandTakes(Command command, const std::string& option) {
     case Command::Read: return option == "--json";
     case Command::Watch: return option == "--csv" || option == "--count";
     case Command::Calibrate: return option == "--yes";
+    case Command::History:
+      return option == "--json" || option == "--csv" || option == "--serial" || option == "--since" ||
+             option == "--until" || option == "--db";
     default: return false;
   }
 }
@@ -146,8 +149,12 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
   const QCommandLineOption yes(QStringList{QStringLiteral("y"), QStringLiteral("yes")});
   const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
   const QCommandLineOption version(QStringLiteral("version"));
+  const QCommandLineOption serial(QStringLiteral("serial"), QString(), QStringLiteral("N"));
+  const QCommandLineOption since(QStringLiteral("since"), QString(), QStringLiteral("T"));
+  const QCommandLineOption until(QStringLiteral("until"), QString(), QStringLiteral("T"));
+  const QCommandLineOption db(QStringLiteral("db"), QString(), QStringLiteral("URL"));
   QCommandLineParser parser;
-  parser.addOptions({port, address, timeout, count, json, csv, yes, help, version});
+  parser.addOptions({port, address, timeout, count, json, csv, yes, help, version, serial, since, until, db});
   if (!parser.parse(arguments)) {
     std::string message = parser.errorText().toStdString();
     if (!message.empty()) message[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(message[0])));
@@ -167,7 +174,7 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
     for (const CommandEntry& c : kCommands)
       if (positional[0] == c.name) o.command = c.command;
     if (o.command == Command::None && positional[0] != "help")
-      return fail("unknown command '" + positional[0] + "' (commands: search, read, set, calibrate, watch)");
+      return fail("unknown command '" + positional[0] + "' (commands: search, read, set, calibrate, watch, history)");
   }
 
   std::string text;
@@ -222,14 +229,23 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
     out.helpFor = o.command;
     return out;
   }
-  if (o.command == Command::None) return fail("no command given (search, read, set, calibrate or watch)");
+  if (o.command == Command::None) return fail("no command given (search, read, set, calibrate, watch or history)");
 
   // Options of one command must not be given to another.
-  for (const QCommandLineOption* option : {&json, &csv, &count, &yes}) {
+  for (const QCommandLineOption* option : {&json, &csv, &count, &yes, &serial, &since, &until, &db}) {
     const std::string name = "--" + option->names().last().toStdString();
     if (parser.isSet(*option) && !CommandTakes(o.command, name))
       return fail("option '" + name + "' does not apply to '" + CommandName(o.command) + "'");
   }
+  // history reads the records database, not the line: a port or an address
+  // given to it would look as if it selected something, and it does not.
+  if (o.command == Command::History)
+    for (const QCommandLineOption* option : {&port, &address, &timeout}) {
+      const std::string name = "--" + option->names().last().toStdString();
+      if (parser.isSet(*option))
+        return fail("option '" + name + "' does not apply to 'history' (it reads the records database; "
+                    "use --serial to choose a sensor)");
+    }
 
   const std::vector<std::string> operands(positional.begin() + 1, positional.end());
   switch (o.command) {
@@ -268,6 +284,39 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
       else if (operands[0] == "restore") o.calibration = Calibration::Restore;
       else return fail("unknown calibration '" + operands[0] + "' (zero, air or restore)");
       break;
+    case Command::History: {
+      if (operands.size() != 1)
+        return fail(operands.empty() ? "'history' needs one of: readings, writes, calibrations"
+                                     : "'history' takes one operand, got '" + operands[1] + "' as well");
+      HistoryArgs& h = o.history;
+      if (!ParseHistoryTable(QString::fromStdString(operands[0]), &h.table))
+        return fail("unknown table '" + operands[0] + "' (readings, writes or calibrations)");
+      if (o.json && o.csv) return fail("give either --json or --csv, not both");
+      h.format = o.json ? HistoryArgs::Format::Json : o.csv ? HistoryArgs::Format::Csv : HistoryArgs::Format::Text;
+      if (parser.isSet(serial)) {
+        quint32 number = 0;
+        text = last(serial);
+        if (!ParseHistorySerial(QString::fromStdString(text), &number))
+          return fail("invalid serial number '" + text + "': give it as the windows show it or as printed on the sensor");
+        h.serial = number;
+      }
+      for (const auto& [option, time] : {std::pair{&since, &h.since}, std::pair{&until, &h.until}}) {
+        if (!parser.isSet(*option)) continue;
+        QString reason;
+        text = last(*option);
+        if (!ParseHistoryTime(QString::fromStdString(text), time, &reason))
+          return fail("invalid --" + option->names().last().toStdString() + " '" + text + "': give a time such as "
+                      "2026-03-14 or 2026-03-14T08:00:00Z");
+      }
+      if (h.since.isValid() && h.until.isValid() && h.until < h.since)
+        return fail("--until is before --since: no record can lie between them");
+      if (parser.isSet(db)) {
+        text = last(db);
+        if (text.empty()) return fail("--db needs a database: a file path or postgresql://user@host/db");
+        h.db = QString::fromStdString(text);
+      }
+      break;
+    }
     case Command::None:
       break;
   }
@@ -333,6 +382,25 @@ std::string HelpText(Command command) {
              "  --csv           comma-separated rows with a header line, every signal field\n"
              "  --count N       stop after N lines (default: run until interrupted)\n\n" +
              common + "\n" + status;
+    case Command::History:
+      return "Usage: sensortool-cli history readings|writes|calibrations [--serial N] [--since T]\n"
+             "                              [--until T] [--json|--csv] [--db URL]\n\n"
+             "Prints what the records database holds: the accepted readings, the writes\n"
+             "made to the sensors (queued, confirmed or failed and why) or the\n"
+             "calibrations with their values before and after. Reads the database only;\n"
+             "no port is opened.\n\n"
+             "  --serial N      only the sensor with this serial number (signed as the\n"
+             "                  windows show it, or unsigned as printed on the sensor)\n"
+             "  --since T       from this time on (ISO 8601: 2026-03-14, 2026-03-14T08:00,\n"
+             "                  with Z or an offset; local time without one)\n"
+             "  --until T       up to this time\n"
+             "  --json          a JSON array instead of a table\n"
+             "  --csv           comma-separated rows with a header line\n"
+             "  --db URL        an SQLite file or postgresql://user@host:port/db (default:\n"
+             "                  the database chosen in the window, else records.sqlite in\n"
+             "                  the user's data folder)\n"
+             "  -h, --help      show this help\n\n" +
+             status;
     case Command::None:
       break;
   }
@@ -345,6 +413,8 @@ std::string HelpText(Command command) {
          "  set FIELD VALUE                 change a setting (see 'set --help')\n"
          "  calibrate zero|air|restore      run a calibration command\n"
          "  watch [--csv] [--count N]       one line per poll, every 2 s\n"
+         "  history readings|writes|calibrations\n"
+         "                                  what the records database holds\n"
          "  help [COMMAND]                  show help\n\n" +
          common + "\n" + status;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/history_command.h"
 #include "protocol/entry_rules.h"
 #include "protocol/registers.h"
 
@@ -11,7 +12,7 @@
 // Parsing is pure so every refusal can be checked without a line.
 namespace cli {
 
-enum class Command { None, Search, Read, Set, Calibrate, Watch };
+enum class Command { None, Search, Read, Set, Calibrate, Watch, History };
 
 // The values `set` can change, in the order the help lists them.
 enum class SetField { Filter, Pressure, Unit, Address, Zero, Air, FactoryZero, FactoryAir, Serial };
@@ -42,6 +43,7 @@ struct Options {
   SetField field = SetField::Filter;     // set FIELD
   std::string value;                     // set FIELD VALUE
   Calibration calibration = Calibration::Zero;
+  HistoryArgs history;                   // history TABLE [--serial --since --until --db]
 };
 
 struct ParseOutcome {

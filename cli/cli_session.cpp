@@ -355,6 +355,7 @@ void CliSession::OnConnected() {
       BeginWrite({std::move(frame), protocol::Command});
       return;
     }
+    case Command::History:  // answered from the database in main(); never opens a session
     case Command::None:
       break;
   }

@@ -1,6 +1,7 @@
 // sensortool-cli: the sensor tool's protocol core and serial layer for
 // scripts and headless machines.
 #include <QCoreApplication>
+#include <QTextStream>
 #include <QTimer>
 #include <cstdio>
 #include <string>
@@ -64,6 +65,12 @@ int main(int argc, char** argv) {
   }
 
   QCoreApplication app(argc, argv);
+  if (parsed.options.command == cli::Command::History) {
+    // Reads the database and returns: no line, no event loop.
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return cli::RunHistory(parsed.options.history, out, err);
+  }
   cli::CliSession session(parsed.options, setValue);
   QObject::connect(&session, &cli::CliSession::Finished, &app, [](int code) { QCoreApplication::exit(code); });
   QTimer::singleShot(0, &session, [&session] { session.Start(); });

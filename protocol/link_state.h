@@ -2,6 +2,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 
 #include "protocol/registers.h"
@@ -57,6 +58,9 @@ struct LinkState {
   // device type or another slave), for the traffic view and the soak figures.
   std::uint64_t repliesAccepted = 0;
   std::uint64_t repliesRejected = 0;
+  // Told of every write placed in the pending slot, whoever placed it, so a
+  // record of what the operator asked for needs no help from each window.
+  std::function<void(const RtuFrame& frame, std::uint8_t reg)> writeQueued;
 };
 
 // Places a write in the single pending slot, replacing any outstanding one.

@@ -17,6 +17,7 @@ void QueueWrite(LinkState& state, RtuFrame frame, std::uint8_t reg) {
   // A late echo of an earlier write to the same register must not confirm a
   // write that has not been sent yet.
   state.writeAcked = false;
+  if (state.writeQueued) state.writeQueued(state.pendingWrite, reg);
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QFileInfo>
 #include <QHelpEvent>
@@ -503,6 +504,8 @@ int main(int argc, char* argv[]) {
   qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
   static QTemporaryDir settingsDir;
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+  // The main window keeps records: in a folder of this run, never the user's.
+  qputenv("XDG_DATA_HOME", QDir(settingsDir.path()).filePath(QStringLiteral("data")).toLocal8Bit());
   QApplication app(argc, argv);
   CSensorToolApp::ApplyDialogLook(app);
   MainWindowTest test;

@@ -11,17 +11,24 @@
 #include <QTimer>
 
 #include "app/main_dialog.h"
+#include "app/records_hub.h"
 #include "app/sensor_tool_app.h"
 #include "controls/image_button.h"
 #include "dialogs/factory_info_dialog.h"
 #include "dialogs/sensor_config_dialog.h"
 #include "dialogs/sensor_signal_dialog.h"
 #include <QSignalSpy>
+#include <cmath>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include "dialogs/dialog_support.h"
 #include "gui_helpers.h"
 #include "protocol/registers.h"
+#include "records/database_url.h"
+#include "records/record_database.h"
+#include "records/record_store.h"
+#include "records/recorder.h"
 #include "serial/port_naming.h"
 #include "sim_process.h"
 
@@ -118,6 +125,7 @@ void SensorWindowsTest::keyboardReachesAndPressesAButtonAcrossRefreshes() {
 }
 
 void SensorWindowsTest::everyChangeReachesTheSensorAndShows() {
+  const QDateTime started = QDateTime::currentDateTime();
   SimProcess sim;
   QVERIFY2(sim.Start(PortLink(1), {"--address", "1", "--steady", "--unit", "1", "--filter", "20"}),
            qPrintable(sim.Error()));
@@ -278,11 +286,73 @@ void SensorWindowsTest::everyChangeReachesTheSensorAndShows() {
   QTRY_VERIFY(window.isVisible());
   QCOMPARE(writesReceived(), writes);
   QVERIFY(answers.texts.isEmpty());
+
+  // ---- the records: every write confirmed, every calibration with its operator ----
+  auto* records = window.findChild<RecordsHub*>();
+  QVERIFY(records && records->Store());
+  QVERIFY(records->Store()->WaitUntilWritten(30000));
+  records::DatabaseTarget target;
+  QString error;
+  QVERIFY2(records::ParseDatabaseUrl(QString(), &target, &error), qPrintable(error));
+  QVERIFY2(target.file.startsWith(qEnvironmentVariable("XDG_DATA_HOME")), qPrintable(target.file));
+  records::RecordDatabase db;
+  QVERIFY2(db.Open(target, &error), qPrintable(error));
+  records::RecordFilter since;
+  since.since = started;
+  const QList<records::WriteRecord> written = db.Writes(since, &error);
+  QVERIFY2(error.isEmpty(), qPrintable(error));
+  const struct {
+    int address;
+    int reg;
+    const char* value;
+  } expectedWrites[] = {
+      {1, protocol::Filter, "10"},         {1, protocol::Pressure, "95.5"},       {1, protocol::Unit, "0"},
+      {1, protocol::Command, "1"},         {1, protocol::Command, "2"},           {1, protocol::Command, "3"},
+      {1, protocol::ZeroCalValue, "60"},   {1, protocol::AirCalValue, "28.125"},  {1, protocol::DeviceAddress, "7"},
+      {7, protocol::SerialNumber, "12345678"}, {7, protocol::FactoryZeroCal, "61.5"},
+      {7, protocol::FactoryAirCal, "28.25"},
+  };
+  QCOMPARE(written.size(), int(std::size(expectedWrites)));
+  for (int i = 0; i < written.size(); ++i) {
+    const records::WriteRecord& w = written[i];
+    const QString where = QStringLiteral("write %1 (register %2)").arg(i).arg(w.reg);
+    QCOMPARE(w.address, expectedWrites[i].address);
+    QCOMPARE(w.reg, expectedWrites[i].reg);
+    QCOMPARE(w.value, QString::fromLatin1(expectedWrites[i].value));
+    QVERIFY2(w.outcome == records::WriteRecord::Confirmed, qPrintable(where + QStringLiteral(": ") + w.reason));
+    QVERIFY2(w.finished.isValid() && w.finished >= w.queued, qPrintable(where));
+  }
+  // A calibration is written once a reading after it shows its effect.
+  auto calibrations = [&] {
+    records->Store()->WaitUntilWritten(5000);
+    return db.Calibrations(since, &error);
+  };
+  QTRY_COMPARE_WITH_TIMEOUT(calibrations().size(), 3, kTimeoutMs);
+  const QList<records::CalibrationRecord> calibrated = calibrations();
+  const char* const kinds[] = {"zero", "air", "factory"};
+  for (int i = 0; i < 3; ++i) {
+    const records::CalibrationRecord& c = calibrated[i];
+    QCOMPARE(c.kind, QString::fromLatin1(kinds[i]));
+    QCOMPARE(c.address, 1);
+    QCOMPARE(c.operatorName, records::Recorder::CurrentOperator());
+    QVERIFY2(!c.stabilityText.isEmpty(), kinds[i]);
+    QVERIFY2(!std::isnan(c.before.zeroCal) && !std::isnan(c.before.airCal), kinds[i]);
+  }
+  // The next command came before the sensor settled: only the last one has
+  // an "after".
+  QVERIFY(std::isnan(calibrated[0].after.zeroCal));
+  QVERIFY(!std::isnan(calibrated[2].after.zeroCal));
+  QVERIFY(db.Readings(since, &error).size() >= 3);
 }
 
 int main(int argc, char* argv[]) {
   static QTemporaryDir runtimeDir;
   qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+  // The main window keeps records and reads their settings: in folders of
+  // this run, never the user's.
+  static QTemporaryDir userDir;
+  qputenv("XDG_DATA_HOME", (userDir.path() + QStringLiteral("/data")).toLocal8Bit());
+  qputenv("XDG_CONFIG_HOME", (userDir.path() + QStringLiteral("/config")).toLocal8Bit());
   QApplication app(argc, argv);
   CSensorToolApp::ApplyDialogLook(app);
   SensorWindowsTest test;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,12 +91,51 @@ TEST(CliArguments, CommandsOptionsAndOperandsInAnyOrder) {
     EXPECT_EQ(out.options.field, field) << name;
     EXPECT_STREQ(cli::FieldName(field), name.c_str());
   }
+
+  // history: table, format, sensor, time span and database reach RunHistory.
+  using History = cli::HistoryArgs;
+  struct HistoryCase {
+    std::vector<std::string> args;
+    History::Table table;
+    History::Format format;
+    std::optional<quint32> serial;
+    const char* since;  // ISO with offset, or "" for none
+    const char* until;
+    const char* db;
+  };
+  const HistoryCase histories[] = {
+      {{"history", "readings"}, History::Table::Readings, History::Format::Text, std::nullopt, "", "", ""},
+      {{"--json", "history", "writes", "--serial", "-2"}, History::Table::Writes, History::Format::Json,
+       4294967294u, "", "", ""},
+      {{"history", "calibrations", "--csv", "--serial=4294967294", "--since", "2026-03-14T08:00:00Z",
+        "--until", "2026-03-15T00:00:00+08:00", "--db", "/tmp/r.sqlite"},
+       History::Table::Calibrations, History::Format::Csv, 4294967294u, "2026-03-14T08:00:00Z",
+       "2026-03-14T16:00:00Z", "/tmp/r.sqlite"},
+      {{"history", "writes", "--db=postgresql://lab@db.plant/records"}, History::Table::Writes,
+       History::Format::Text, std::nullopt, "", "", "postgresql://lab@db.plant/records"},
+  };
+  for (const HistoryCase& c : histories) {
+    const std::string shown = c.args[1] + (c.args.size() > 2 ? " " + c.args[2] : "");
+    out = Parse(c.args);
+    ASSERT_EQ(out.kind, ParseOutcome::Run) << shown << ": " << out.message;
+    EXPECT_EQ(out.options.command, Command::History) << shown;
+    const History& h = out.options.history;
+    EXPECT_EQ(h.table, c.table) << shown;
+    EXPECT_EQ(h.format, c.format) << shown;
+    EXPECT_EQ(h.serial, c.serial) << shown;
+    auto same = [](const QDateTime& got, const char* want) {
+      return *want ? got.isValid() && got == QDateTime::fromString(QString::fromUtf8(want), Qt::ISODate) : !got.isValid();
+    };
+    EXPECT_TRUE(same(h.since, c.since)) << shown << " since " << h.since.toString(Qt::ISODate).toStdString();
+    EXPECT_TRUE(same(h.until, c.until)) << shown << " until " << h.until.toString(Qt::ISODate).toStdString();
+    EXPECT_EQ(h.db.toStdString(), c.db) << shown;
+  }
 }
 
 TEST(CliArguments, HelpForEveryCommand) {
   const std::vector<std::pair<std::string, Command>> commands = {
       {"search", Command::Search}, {"read", Command::Read}, {"set", Command::Set},
-      {"calibrate", Command::Calibrate}, {"watch", Command::Watch}};
+      {"calibrate", Command::Calibrate}, {"watch", Command::Watch}, {"history", Command::History}};
   for (const auto& [name, command] : commands) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{name, "--help"}, std::vector<std::string>{"-h", name},
@@ -110,7 +150,8 @@ TEST(CliArguments, HelpForEveryCommand) {
   const ParseOutcome overview = Parse({"--help"});
   ASSERT_EQ(overview.kind, ParseOutcome::Help);
   EXPECT_EQ(overview.helpFor, Command::None);
-  for (const char* name : {"search", "read", "set FIELD VALUE", "calibrate zero|air|restore", "watch"})
+  for (const char* name : {"search", "read", "set FIELD VALUE", "calibrate zero|air|restore", "watch",
+                           "history readings|writes|calibrations"})
     EXPECT_NE(cli::HelpText(Command::None).find(name), std::string::npos) << name;
   // Every field of set is documented with its range.
   const std::string set = cli::HelpText(Command::Set);
@@ -121,8 +162,8 @@ TEST(CliArguments, HelpForEveryCommand) {
 }
 
 TEST(CliArguments, BadArgumentsAreRefusedWithAClearMessage) {
-  EXPECT_EQ(ErrorOf({}), "no command given (search, read, set, calibrate or watch)");
-  EXPECT_EQ(ErrorOf({"reed"}), "unknown command 'reed' (commands: search, read, set, calibrate, watch)");
+  EXPECT_EQ(ErrorOf({}), "no command given (search, read, set, calibrate, watch or history)");
+  EXPECT_EQ(ErrorOf({"reed"}), "unknown command 'reed' (commands: search, read, set, calibrate, watch, history)");
   EXPECT_EQ(ErrorOf({"read", "--jason"}), "unknown option 'jason'");
   EXPECT_EQ(ErrorOf({"read", "--json=yes"}), "unexpected value after '--json'");
   EXPECT_EQ(ErrorOf({"read", "--csv"}), "option '--csv' does not apply to 'read'");
@@ -146,6 +187,27 @@ TEST(CliArguments, BadArgumentsAreRefusedWithAClearMessage) {
     EXPECT_EQ(ErrorOf({"watch", "--count", count}).rfind("invalid count", 0), 0u) << count;
   EXPECT_EQ(ErrorOf({"read", "--port"}), "missing value after '--port'");
   EXPECT_EQ(ErrorOf({"read", "--port", "COM16"}).rfind("invalid port 'COM16'", 0), 0u);
+
+  // history: what it reads must be named, and nothing that belongs to a line.
+  const std::pair<std::vector<std::string>, std::string> history[] = {
+      {{"history"}, "'history' needs one of: readings, writes, calibrations"},
+      {{"history", "reading"}, "unknown table 'reading' (readings, writes or calibrations)"},
+      {{"history", "writes", "calibrations"}, "'history' takes one operand, got 'calibrations' as well"},
+      {{"history", "writes", "--json", "--csv"}, "give either --json or --csv, not both"},
+      {{"history", "writes", "--yes"}, "option '--yes' does not apply to 'history'"},
+      {{"history", "writes", "--count", "3"}, "option '--count' does not apply to 'history'"},
+      {{"read", "--serial", "5"}, "option '--serial' does not apply to 'read'"},
+      {{"watch", "--db", "/tmp/x"}, "option '--db' does not apply to 'watch'"},
+      {{"history", "readings", "--serial", "12x"}, "invalid serial number '12x'"},
+      {{"history", "readings", "--serial", "4294967296"}, "invalid serial number '4294967296'"},
+      {{"history", "readings", "--since", "yesterday"}, "invalid --since 'yesterday'"},
+      {{"history", "readings", "--until", "2026-13-01"}, "invalid --until '2026-13-01'"},
+      {{"history", "readings", "--since", "2026-03-15", "--until", "2026-03-14"}, "--until is before --since"},
+      {{"history", "readings", "--db="}, "--db needs a database"},
+      {{"history", "readings", "--port", "COM3"}, "option '--port' does not apply to 'history'"},
+      {{"history", "readings", "--address", "5"}, "option '--address' does not apply to 'history'"},
+  };
+  for (const auto& [args, prefix] : history) EXPECT_EQ(ErrorOf(args).rfind(prefix, 0), 0u) << ErrorOf(args);
 }
 
 TEST(CliArguments, OnlyYesConfirmsACalibration) {

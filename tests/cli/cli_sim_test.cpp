@@ -415,7 +415,7 @@ TEST_F(CliAgainstSim, PortByComNameAndPortFailures) {
 }
 
 TEST(CliProgram, HelpAndBadArguments) {
-  for (const char* command : {"search", "read", "set", "calibrate", "watch"}) {
+  for (const char* command : {"search", "read", "set", "calibrate", "watch", "history"}) {
     const CliRun run = RunCli({command, "--help"});
     EXPECT_EQ(run.exitCode, 0) << Describe(run);
     EXPECT_TRUE(run.out.startsWith(QStringLiteral("Usage: sensortool-cli ") + command)) << Describe(run);
@@ -436,6 +436,49 @@ TEST(CliProgram, HelpAndBadArguments) {
   run = RunCli({"--version"});
   EXPECT_EQ(run.exitCode, 0) << Describe(run);
   EXPECT_EQ(run.out, QStringLiteral("sensortool-cli " SENSORTOOL_VERSION "\n"));
+}
+
+// history reads the records without a line. Where no records exist it says
+// so and fails, and it never creates the default database by looking; an
+// empty database gives empty, well-formed output.
+TEST(CliProgram, HistoryOnAMissingOrEmptyDatabase) {
+  QTemporaryDir home;
+  ASSERT_TRUE(home.isValid());
+  // The user's own data and settings stay out of reach of the child.
+  const QByteArray oldData = qgetenv("XDG_DATA_HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+  qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
+  qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
+  const QString defaultFile = home.filePath(QStringLiteral("data/sensortool/records.sqlite"));
+  CliRun run = RunCli({"history", "calibrations"});
+  EXPECT_EQ(run.exitCode, 1) << Describe(run);
+  EXPECT_TRUE(run.out.isEmpty()) << Describe(run);
+  EXPECT_TRUE(run.err.contains(defaultFile)) << Describe(run);
+  EXPECT_FALSE(QFile::exists(defaultFile));
+
+  const QString empty = home.filePath(QStringLiteral("empty.sqlite"));
+  {
+    QFile file(empty);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  }
+  const struct {
+    QStringList args;
+    QString out;
+  } cases[] = {
+      {{"history", "calibrations", "--json", "--db", empty}, QStringLiteral("[\n]\n")},
+      {{"history", "writes", "--csv", "--db", empty},
+       QStringLiteral("queued,serial,address,register,value,outcome,finished,reason\r\n")},
+      {{"history", "readings", "--serial", "7", "--since", "2026-01-01", "--db", empty}, QString()},
+  };
+  for (const auto& c : cases) {
+    run = RunCli(c.args);
+    EXPECT_EQ(run.exitCode, 0) << Describe(run);
+    EXPECT_TRUE(run.err.isEmpty()) << Describe(run);
+    if (!c.out.isEmpty()) EXPECT_EQ(run.out, c.out) << Describe(run);
+    else EXPECT_TRUE(run.out.startsWith(QStringLiteral("time"))) << Describe(run);  // the header, no rows
+    EXPECT_EQ(run.out.count(QLatin1Char('\n')), c.args.contains(QStringLiteral("--json")) ? 2 : 1) << Describe(run);
+  }
+  for (const auto& [name, old] : {std::pair{"XDG_DATA_HOME", oldData}, std::pair{"XDG_CONFIG_HOME", oldConfig}})
+    old.isNull() ? qunsetenv(name) : qputenv(name, old);
 }
 
 }  // namespace

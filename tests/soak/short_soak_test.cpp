@@ -22,6 +22,7 @@ TEST(ShortSoak, FaultsNeverShowBadValuesSendStrayWritesOrStallTheWindow) {
   config.stallLimitMs = 250;
   const soak::SoakResult r = soak::RunSoak(config);
   std::printf("%s", soak::Report(config, r).c_str());
+  for (const std::string& text : r.otherMessages) std::printf("unexpected message: %s\n", text.c_str());
 
   for (const std::string& failure : soak::Failures(config, r, soak::RecoveryLimitMs(config)))
     ADD_FAILURE() << failure;
@@ -42,6 +43,11 @@ int main(int argc, char** argv) {
   // A private port directory, so COM1 here never reaches a real port.
   QTemporaryDir runtimeDir;
   qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+  // The main window keeps records and reads their settings: in folders of
+  // this run, never the user's.
+  QTemporaryDir userDir;
+  qputenv("XDG_DATA_HOME", (userDir.path() + QStringLiteral("/data")).toLocal8Bit());
+  qputenv("XDG_CONFIG_HOME", (userDir.path() + QStringLiteral("/config")).toLocal8Bit());
   QApplication app(argc, argv);
   CSensorToolApp::ApplyDialogLook(app);
   return RUN_ALL_TESTS();

@@ -9,13 +9,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include "app/main_dialog.h"
+#include "app/records_hub.h"
 #include "app/sensor_tool_app.h"
 #include "controls/image_button.h"
 #include "dialogs/calibration_prompts.h"
@@ -24,6 +28,9 @@
 #include "protocol/display_rules.h"
 #include "protocol/registers.h"
 #include "protocol/rtu_frame.h"
+#include "records/calibration_records_window.h"
+#include "records/database_url.h"
+#include "records/record_settings_dialog.h"
 #include "serial/comm.h"
 #include "serial/port_naming.h"
 #include "sim_process.h"
@@ -101,7 +108,32 @@ class ViewsWindowTest : public QObject {
   void stabilityIndicatorSettlesWithASteadySensor();
   void dayLongTrendIsPlottedFromTheStoreWithinThePlotsWidth();
   void viewsTickOnlyWhileTheyHaveWork();
+  void recordsDatabaseTroubleIsToldOnce();
 };
+
+// A records database that cannot be written is told once, not at every retry.
+void ViewsWindowTest::recordsDatabaseTroubleIsToldOnce() {
+  QTemporaryDir dir;
+  const QString blocker = dir.filePath(QStringLiteral("blocker"));
+  {
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+  }
+  const QString unreachable = blocker + QStringLiteral("/records.sqlite");  // under a file: no folder can be made
+  records::SaveDatabaseUrl(unreachable);
+  const auto restore = qScopeGuard([] { records::SaveDatabaseUrl(QString()); });
+  MessageBoxAnswerer answers;
+  protocol::AppState state;
+  CMainDlg window(state);
+  window.show();
+  protocol::QueueWrite(state.link, protocol::WriteFilter(1, 20), protocol::Filter);  // a row to keep
+  QTRY_COMPARE_WITH_TIMEOUT(answers.texts.size(), 1, 15000);
+  QVERIFY2(answers.texts.first().startsWith(QStringLiteral("记录数据库 ")), qPrintable(answers.texts.first()));
+  QVERIFY2(answers.texts.first().contains(unreachable), qPrintable(answers.texts.first()));
+  // Retries come every few seconds; none of them is another message.
+  QTest::qWait(8000);
+  QCOMPARE(answers.texts.size(), 1);
+}
 
 void ViewsWindowTest::menuEntriesOpenModelessWindowsAndToggleRecording() {
   protocol::AppState state;
@@ -116,8 +148,33 @@ void ViewsWindowTest::menuEntriesOpenModelessWindowsAndToggleRecording() {
   QCOMPARE(texts, (QStringList{QStringLiteral("移动(&M)"), QStringLiteral("最小化(&N)"), QStringLiteral("关闭(&C)"),
                                QStringLiteral("关闭串口"), QStringLiteral("串口设置…"),
                                QStringLiteral("-"), QStringLiteral("趋势图"), QStringLiteral("通信监视"),
-                               QStringLiteral("开始记录"), QStringLiteral("-"),
+                               QStringLiteral("开始记录"), QStringLiteral("-"), QStringLiteral("标定记录"),
+                               QStringLiteral("记录设置…"), QStringLiteral("-"),
                                QStringLiteral("关于 Velloran(&A)...")}));
+
+  // The records' entries open their windows: the calibrations modeless, the
+  // settings window-modal without blocking; each is made once.
+  auto* records = window.findChild<RecordsHub*>();
+  QVERIFY(records);
+  records->CalibrationsAction()->trigger();
+  records::CalibrationRecordsWindow* calibrations = records->Calibrations();
+  QVERIFY(calibrations);
+  QVERIFY(QTest::qWaitForWindowExposed(calibrations));
+  QCOMPARE(calibrations->windowTitle(), QStringLiteral("标定记录"));
+  QVERIFY(!calibrations->isModal());
+  records->CalibrationsAction()->trigger();
+  QCOMPARE(records->Calibrations(), calibrations);
+  records->SettingsAction()->trigger();
+  QPointer<records::RecordSettingsDialog> settings = records->Settings();
+  QVERIFY(settings);
+  QVERIFY(QTest::qWaitForWindowExposed(settings));
+  QCOMPARE(settings->windowTitle(), QStringLiteral("记录设置"));
+  QCOMPARE(settings->windowModality(), Qt::WindowModal);
+  records->SettingsAction()->trigger();
+  QCOMPARE(records->Settings(), settings.data());
+  settings->reject();
+  QTRY_VERIFY(!settings);
+  calibrations->close();
 
   views::ViewsHub* hub = Hub(window);
   QVERIFY(hub);
@@ -573,6 +630,11 @@ int main(int argc, char* argv[]) {
   // A private port directory, so COMn links made here never meet a real port.
   static QTemporaryDir runtimeDir;
   qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+  // The main window keeps records and reads the records settings: both in
+  // folders of this run, never the user's own.
+  static QTemporaryDir userDir;
+  qputenv("XDG_DATA_HOME", QDir(userDir.path()).filePath(QStringLiteral("data")).toLocal8Bit());
+  qputenv("XDG_CONFIG_HOME", QDir(userDir.path()).filePath(QStringLiteral("config")).toLocal8Bit());
   QApplication app(argc, argv);
   CSensorToolApp::ApplyDialogLook(app);
   ViewsWindowTest test;

@@ -1,0 +1,198 @@
+#include "app/records_hub.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QMenu>
+#include <QMessageBox>
+#include <QWidget>
+
+#include <algorithm>
+#include <array>
+
+#include "dialogs/dialog_support.h"
+#include "records/calibration_records_window.h"
+#include "records/database_url.h"
+#include "records/record_format.h"
+#include "records/record_store.h"
+#include "records/recorder.h"
+#include "uitexts/link_texts.h"
+
+namespace {
+
+// The database as chosen now; an unreadable choice falls back to the default
+// file, whose place every message names.
+records::DatabaseTarget ChosenTarget() {
+  records::DatabaseTarget target;
+  QString error;
+  if (!records::ParseDatabaseUrl(records::SavedDatabaseUrl(), &target, &error))
+    records::ParseDatabaseUrl(QString(), &target, &error);
+  return target;
+}
+
+bool IsFloatRegister(int reg) {
+  return reg == protocol::Pressure || reg == protocol::ZeroCalValue || reg == protocol::AirCalValue ||
+         reg == protocol::FactoryZeroCal || reg == protocol::FactoryAirCal;
+}
+
+}  // namespace
+
+RecordsHub::RecordsHub(QWidget* mainWindow, protocol::AppState& state, QMenu* windowMenu)
+    : QObject(mainWindow), m_mainWindow(mainWindow), m_state(state) {
+  OpenStore();
+  m_state.link.writeQueued = [this](const protocol::RtuFrame& frame, std::uint8_t reg) { OnWriteQueued(frame, reg); };
+  if (!windowMenu) return;
+  // Before the About entry's separator, the last one in the menu.
+  QAction* before = nullptr;
+  for (QAction* a : windowMenu->actions())
+    if (a->isSeparator()) before = a;
+  windowMenu->insertSeparator(before);
+  auto add = [&](const QString& text, const char* name) {
+    auto* action = new QAction(text, windowMenu);
+    action->setObjectName(QLatin1String(name));
+    windowMenu->insertAction(before, action);
+    return action;
+  };
+  m_calibrationsAction = add(QStringLiteral("标定记录"), "calibrationRecordsAction");
+  m_settingsAction = add(QStringLiteral("记录设置…"), "recordSettingsAction");
+  connect(m_calibrationsAction, &QAction::triggered, this, &RecordsHub::ShowCalibrations);
+  connect(m_settingsAction, &QAction::triggered, this, &RecordsHub::ShowSettings);
+}
+
+RecordsHub::~RecordsHub() {
+  m_state.link.writeQueued = nullptr;
+  delete m_calibrations;
+  CloseStore();
+}
+
+void RecordsHub::OpenStore() {
+  const records::DatabaseTarget target = ChosenTarget();
+  m_store = std::make_unique<records::RecordStore>(target);
+  m_recorder = std::make_unique<records::Recorder>(m_store.get());
+  m_droppedTold = false;
+  // The store speaks from its writer thread; the messages are shown here.
+  const QString where = target.Describe();
+  connect(m_store.get(), &records::RecordStore::Unavailable, this,
+          [this, where](const QString& reason) { Tell(records::UnavailableMessage(where, reason)); });
+  connect(m_store.get(), &records::RecordStore::Restored, this, [this, where] {
+    m_droppedTold = false;
+    Tell(records::RestoredMessage(where));
+  });
+  connect(m_store.get(), &records::RecordStore::RowsDropped, this, [this](qint64 total) {
+    if (m_droppedTold) return;
+    m_droppedTold = true;
+    Tell(records::DroppedMessage(total));
+  });
+}
+
+void RecordsHub::CloseStore() {
+  FailOutstanding(QStringLiteral("记录结束时仍未确认"));
+  m_recorder.reset();  // writes the calibrations still waiting for their "after"
+  if (m_store) m_store->disconnect(this);
+  m_store.reset();     // writes what it can, then stops its thread
+}
+
+void RecordsHub::Tell(const QString& text) {
+  ui::ShowMessage(m_mainWindow, text, QMessageBox::Warning);
+}
+
+QString RecordsHub::WriteValueText(const protocol::RtuFrame& frame, int reg) {
+  // A write of n registers: address, 16, register (2), n (2), bytes, data, CRC.
+  constexpr std::size_t kData = 7;
+  if (frame.size() < kData + 2 + 2) return QString();
+  const std::size_t bytes = frame[6];
+  if (frame.size() < kData + bytes + 2 || protocol::RegisterOffset(reg) + bytes > protocol::kPollReplyLength)
+    return QString();
+  // Laid out as in a poll reply, so the reply's decoders read it.
+  std::array<std::uint8_t, protocol::kPollReplyLength> block{};
+  std::copy_n(frame.begin() + kData, bytes, block.begin() + protocol::RegisterOffset(reg));
+  const auto r = static_cast<protocol::Register>(reg);
+  if (bytes >= 4 && reg == protocol::SerialNumber) return QString::number(protocol::DecodeU32(block.data(), r));
+  if (bytes >= 4 && IsFloatRegister(reg)) return records::NumberText(protocol::DecodeFloat(block.data(), r));
+  return QString::number(protocol::DecodeU16(block.data(), r));
+}
+
+void RecordsHub::OnWriteQueued(const protocol::RtuFrame& frame, std::uint8_t reg) {
+  if (!m_recorder || frame.empty()) return;
+  // The slot holds one write: one still waiting is replaced, never sent again.
+  FailOutstanding(QStringLiteral("被新的写入取代，未确认"));
+  const QDateTime now = QDateTime::currentDateTime();
+  Outstanding w{frame[0], reg, WriteValueText(frame, reg)};
+  m_recorder->OnWriteQueued(w.address, w.reg, w.value, now);
+  if (reg == protocol::Command) {
+    const uint value = w.value.toUInt();
+    if (value >= protocol::CommandZeroCal && value <= protocol::CommandRestoreFactoryCal)
+      m_recorder->OnCalibration(w.address, static_cast<protocol::CommandValue>(value),
+                                records::Recorder::CurrentOperator(), m_state.stability.Latest(), now);
+  }
+  m_outstanding = w;
+}
+
+void RecordsHub::FailOutstanding(const QString& why) {
+  if (!m_outstanding || !m_recorder) return;
+  m_recorder->OnWriteFailed(m_outstanding->address, m_outstanding->reg, m_outstanding->value, why,
+                            QDateTime::currentDateTime());
+  m_outstanding.reset();
+}
+
+void RecordsHub::OnReplyAccepted(const QByteArray& reply, qint64 /*ms*/) {
+  if (!m_recorder || reply.isEmpty()) return;
+  m_recorder->OnReading(reply, static_cast<std::uint8_t>(reply[0]), QDateTime::currentDateTime());
+}
+
+void RecordsHub::OnLinkEvent(const protocol::LinkEvent& event) {
+  using protocol::LinkEventKind;
+  if (!m_outstanding || !m_recorder) return;
+  switch (event.kind) {
+    case LinkEventKind::WriteConfirmed:
+      m_recorder->OnWriteConfirmed(m_outstanding->address, m_outstanding->reg, m_outstanding->value,
+                                   QDateTime::currentDateTime());
+      m_outstanding.reset();
+      break;
+    case LinkEventKind::WriteRefused:
+    case LinkEventKind::WriteUnanswered: {
+      QString why = QString::fromStdString(ui_texts::MessageText(event));
+      if (why.isEmpty()) why = event.kind == LinkEventKind::WriteRefused ? QStringLiteral("传感器拒绝写入")
+                                                                       : QStringLiteral("传感器无应答");
+      FailOutstanding(why);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void RecordsHub::ShowCalibrations() {
+  // A top-level window of its own (no parent), so hiding the main window
+  // while a sensor window is up leaves it on screen; the hub deletes it.
+  if (!m_calibrations) {
+    m_calibrations = new records::CalibrationRecordsWindow(ChosenTarget());
+    m_calibrations->setObjectName(QStringLiteral("calibrationRecordsWindow"));
+    m_calibrations->setModal(false);
+  }
+  m_calibrations->show();
+  m_calibrations->raise();
+  m_calibrations->activateWindow();
+  m_calibrations->Refresh();
+}
+
+void RecordsHub::ShowSettings() {
+  if (m_settings) {
+    m_settings->raise();
+    m_settings->activateWindow();
+    return;
+  }
+  auto* dialog = new records::RecordSettingsDialog(m_mainWindow);
+  dialog->setObjectName(QStringLiteral("recordSettingsDialog"));
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  m_settings = dialog;
+  connect(dialog, &QDialog::accepted, this, [this] {
+    // From now on the records go to the new database, and the calibrations
+    // window reads it from its next showing.
+    delete m_calibrations;
+    m_calibrations = nullptr;
+    CloseStore();
+    OpenStore();
+    emit DatabaseChosen();
+  });
+  dialog->open();
+}
