@@ -955,7 +955,7 @@ then log out and log in again.</translation>
     </message>
     <message>
         <source>异常</source>
-        <translation>Exception</translation>
+        <translation>Abnormal</translation>
     </message>
     <message>
         <source>正常</source>
