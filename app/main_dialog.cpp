@@ -222,6 +222,7 @@ void CMainDlg::changeEvent(QEvent* event) {
     ShowPortState(m_portShownOpen);
     if (m_recordingMark) {
       m_recordingMark->setText(tr("● 记录中"));
+      PlaceRecordingMark();
       if (m_views) {
         const auto& recorder = m_views->Recorder();
         ShowRecording(recorder.IsRecording(), recorder.Path(), recorder.RowsWritten());
@@ -633,14 +634,19 @@ void CMainDlg::ShowRecording(bool recording, const QString& path, qint64 rows) {
     m_recordingMark->setObjectName(QStringLiteral("recordingMark"));
     ui::SetControlColours(m_recordingMark, QColor(200, 0, 0), ui::FromColourRef(0xFCC39D));
     m_recordingMark->setAutoFillBackground(false);
-    const QFontMetrics fm(m_recordingMark->font());
-    const int width = fm.horizontalAdvance(m_recordingMark->text()) + 4;
-    m_recordingMark->setGeometry(m_ui->commStateGroup->width() - width - 6, 0, width, fm.height());
+    PlaceRecordingMark();
   }
   m_recordingMark->setVisible(recording);
   m_recordingMark->setToolTip(recording ? tr("%1\n%2 行").arg(QDir::toNativeSeparators(path)).arg(rows)
                                         : QString());
   m_recordingMark->setAccessibleName(recording ? tr("记录中") : QString());
+}
+
+void CMainDlg::PlaceRecordingMark() {
+  // As wide as its words, which differ between languages.
+  const QFontMetrics fm(m_recordingMark->font());
+  const int width = fm.horizontalAdvance(m_recordingMark->text()) + 4;
+  m_recordingMark->setGeometry(m_ui->commStateGroup->width() - width - 6, 0, width, fm.height());
 }
 
 void CMainDlg::EndWithOk() {

@@ -115,6 +115,7 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   void EndWithOk();
   void SetCommStateText(const char* text);
   void SetWindowMenuTexts();
+  void PlaceRecordingMark();
   void ShowValuesAsOld(bool old);
   // Asks before Enter or Esc ends the program with work in hand; true = leave.
   bool ConfirmLeave();
