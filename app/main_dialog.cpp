@@ -41,10 +41,10 @@ constexpr int kTemplateHeightDu = 394;
 // device is missing (an adapter unplugged), without asking the operator.
 constexpr int kReopenRetryMs = 2000;
 
-const QString kPortInUse = QStringLiteral("该端口已经被打开或者被占用！");
-const QString kOpenPortFirst = QStringLiteral("请先打开串口.");
-const QString kConnectSensorFirst = QStringLiteral("请先连接传感器.");
-const QString kPortLost = QStringLiteral("串口断开");
+QString PortInUseText() { return CMainDlg::tr("该端口已经被打开或者被占用！"); }
+QString OpenPortFirstText() { return CMainDlg::tr("请先打开串口."); }
+QString ConnectSensorFirstText() { return CMainDlg::tr("请先连接传感器."); }
+constexpr const char* kPortLost = SENSOR_TEXT("SensorTexts", "串口断开");
 
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
 QString Utf8(const std::string& text) { return QString::fromStdString(text); }
@@ -80,10 +80,10 @@ CMainDlg::CMainDlg(protocol::AppState& state, QWidget* parent)
   m_comm->setObjectName(QStringLiteral("comm"));
   m_comm->setProperty("controlId", 1015);
 
-  m_statusText = Utf8(ui_texts::kNotConnected);
+  m_statusText = ui_texts::kNotConnected;
   m_temperatureUnitText = QStringLiteral("℃");
   m_doUnitText = QStringLiteral("mg/L");
-  m_commStateText = Utf8(ui_texts::kNoConnection);
+  m_commStateText = ui_texts::kNoConnection;
 
   SetUpControls();
   SetUpWindowMenu();
@@ -153,7 +153,7 @@ void CMainDlg::SetUpControls() {
   m_portClosedIcon = QIcon(QStringLiteral(":/icons/132.png"));
   ShowPortState(false);
 
-  setWindowTitle(QStringLiteral("Tarn 一体化荧光法溶解氧仪管理工具"));
+  setWindowTitle(tr("Tarn 一体化荧光法溶解氧仪管理工具"));
   for (int n = 1; n <= kPortCount; ++n) m_ui->portList->addItem(QStringLiteral("COM%1").arg(n));
   m_ui->portList->setCurrentIndex(0);
   // Their devices as tooltips, looked up when the operator reaches for the list.
@@ -183,27 +183,59 @@ void CMainDlg::SetUpControls() {
 void CMainDlg::SetUpWindowMenu() {
   m_windowMenu = new QMenu(this);
   m_windowMenu->setObjectName(QStringLiteral("windowMenu"));
-  m_windowMenu->addAction(QStringLiteral("移动(&M)"), this, [this] {
+  m_moveAction = m_windowMenu->addAction(QString(), this, [this] {
     m_moveMode = true;
     m_dragOffset = QCursor::pos() - frameGeometry().topLeft();
     grabMouse(Qt::SizeAllCursor);
   });
-  m_windowMenu->addAction(QStringLiteral("最小化(&N)"), this, &QWidget::showMinimized);
-  m_windowMenu->addAction(QStringLiteral("关闭(&C)"), this, &QDialog::reject);
+  m_minimizeAction = m_windowMenu->addAction(QString(), this, &QWidget::showMinimized);
+  m_closeAction = m_windowMenu->addAction(QString(), this, &QDialog::reject);
   // The port commands follow the window commands; the views' entries go after
   // them, before the About entry's separator.
-  m_closePortAction = m_windowMenu->addAction(QStringLiteral("关闭串口"), this, &CMainDlg::ClosePort);
+  m_closePortAction = m_windowMenu->addAction(QString(), this, &CMainDlg::ClosePort);
   m_closePortAction->setObjectName(QStringLiteral("closePortAction"));
-  m_windowMenu->addAction(QStringLiteral("串口设置…"), this, &CMainDlg::OnPortSettings)
-      ->setObjectName(QStringLiteral("portSettingsAction"));
+  m_portSettingsAction = m_windowMenu->addAction(QString(), this, &CMainDlg::OnPortSettings);
+  m_portSettingsAction->setObjectName(QStringLiteral("portSettingsAction"));
   connect(m_windowMenu, &QMenu::aboutToShow, this,
           [this] { m_closePortAction->setEnabled(m_openButtonUsed || m_portResetRunning); });
   const QString about = LoadResourceString(101);
   if (!about.isEmpty()) {
     m_windowMenu->addSeparator();
-    QAction* action = m_windowMenu->addAction(about, this, &CMainDlg::OnAbout);
-    action->setObjectName(QStringLiteral("aboutAction"));
+    m_aboutAction = m_windowMenu->addAction(about, this, &CMainDlg::OnAbout);
+    m_aboutAction->setObjectName(QStringLiteral("aboutAction"));
   }
+  SetWindowMenuTexts();
+}
+
+void CMainDlg::SetWindowMenuTexts() {
+  m_moveAction->setText(tr("移动(&M)"));
+  m_minimizeAction->setText(tr("最小化(&N)"));
+  m_closeAction->setText(tr("关闭(&C)"));
+  m_closePortAction->setText(tr("关闭串口"));
+  m_portSettingsAction->setText(tr("串口设置…"));
+  if (m_aboutAction) m_aboutAction->setText(LoadResourceString(101));
+}
+
+void CMainDlg::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LanguageChange) {
+    // The template's texts, then those this window sets itself; the state
+    // boxes keep their meaning and change only their words.
+    m_ui->retranslateUi(this);
+    setWindowTitle(tr("Tarn 一体化荧光法溶解氧仪管理工具"));
+    SetWindowMenuTexts();
+    if (m_views) m_views->RetranslateMenu();
+    ShowPortState(m_portShownOpen);
+    if (m_recordingMark) {
+      m_recordingMark->setText(tr("● 记录中"));
+      PlaceRecordingMark();
+      if (m_views) {
+        const auto& recorder = m_views->Recorder();
+        ShowRecording(recorder.IsRecording(), recorder.Path(), recorder.RowsWritten());
+      }
+    }
+    PushControls();
+  }
+  QDialog::changeEvent(event);
 }
 
 int CMainDlg::PortNumberSelected() const { return m_ui->portList->currentIndex() + 1; }
@@ -220,11 +252,11 @@ void CMainDlg::PushControls() {
   ui::SetBoxText(m_ui->doValueBox, Utf8(protocol::FormatG6(m_doValue)));
   ui::SetBoxText(m_ui->temperatureBox, Utf8(protocol::FormatG6(m_temperature)));
   ui::SetBoxText(m_ui->addressBox, Utf8(protocol::FormatUnsigned(m_addressShown)));
-  ui::SetBoxText(m_ui->statusBox, m_statusText);
+  ui::SetBoxText(m_ui->statusBox, ui::SensorText(m_statusText));
   ui::SetBoxText(m_ui->temperatureUnitBox, m_temperatureUnitText);
   ui::SetBoxText(m_ui->doUnitBox, m_doUnitText);
-  ui::SetBoxText(m_ui->secondStatusBox, m_secondStatusText);
-  ui::SetBoxText(m_ui->commStateBox, m_commStateText);
+  ui::SetBoxText(m_ui->secondStatusBox, ui::SensorText(m_secondStatusText));
+  ui::SetBoxText(m_ui->commStateBox, ui::SensorText(m_commStateText));
 }
 
 void CMainDlg::TickPrologue() {
@@ -241,7 +273,7 @@ bool CMainDlg::RunOpeningSequence(int portNumber) {
   m_comm->SetOutBufferSize(512);
   m_comm->SetSettings(QStringLiteral("9600,n,8,1"));
   if (m_comm->PortOpen()) {
-    ui::ShowMessage(this, kPortInUse);
+    ui::ShowMessage(this, PortInUseText());
   } else if (!m_comm->SetPortOpen(true)) {
     return false;
   }
@@ -253,14 +285,15 @@ bool CMainDlg::RunOpeningSequence(int portNumber) {
 }
 
 void CMainDlg::ShowPortState(bool open) {
+  m_portShownOpen = open;
   const QIcon& icon = open ? m_portOpenIcon : m_portClosedIcon;
   m_ui->portIcon->setPixmap(icon.pixmap(QSize(32, 32)));
-  m_ui->openButton->setText(open ? QStringLiteral("已打开") : QStringLiteral("打开"));
+  m_ui->openButton->setText(open ? tr("已打开") : tr("打开"));
 }
 
 void CMainDlg::OnOpenPort() {
   if (m_openButtonUsed) return;
-  if (m_comm->PortOpen()) ui::ShowMessage(this, kPortInUse);
+  if (m_comm->PortOpen()) ui::ShowMessage(this, PortInUseText());
   if (!RunOpeningSequence(PortNumberSelected())) {
     ui::ShowMessage(this, m_comm->LastError());
     return;
@@ -322,7 +355,7 @@ void CMainDlg::FinishPortReset() {
     m_portResetWait.start(kReopenRetryMs);
     if (!m_portFailureReported) {
       m_portFailureReported = true;
-      ShowPortMessage(moved ? QStringLiteral("串口 COM%1 的设备已断开。").arg(port) : m_comm->LastError());
+      ShowPortMessage(moved ? tr("串口 COM%1 的设备已断开。").arg(port) : m_comm->LastError());
     }
     return;
   }
@@ -398,17 +431,17 @@ void CMainDlg::ShowNotConnected() {
   ShowValuesAsOld(false);
   m_doValue = 0;
   m_temperature = 0;
-  m_statusText = Utf8(ui_texts::kNotConnected);
-  m_secondStatusText = QStringLiteral(" ");
-  m_commStateText = Utf8(ui_texts::kNoConnection);
+  m_statusText = ui_texts::kNotConnected;
+  m_secondStatusText = " ";
+  m_commStateText = ui_texts::kNoConnection;
   PushControls();
 }
 
-void CMainDlg::SetCommStateText(const QString& text) {
+void CMainDlg::SetCommStateText(const char* text) {
   // The state goes on screen at once: while a failed check freezes the values,
   // "校验错误" is exactly what the operator must see.
   m_commStateText = text;
-  ui::SetBoxText(m_ui->commStateBox, m_commStateText);
+  ui::SetBoxText(m_ui->commStateBox, ui::SensorText(m_commStateText));
 }
 
 void CMainDlg::ShowValuesAsOld(bool old) {
@@ -430,10 +463,10 @@ void CMainDlg::Report(const protocol::LinkEvent& event) {
   const bool silence = event.kind == protocol::LinkEventKind::NoReply;
   // While the port is lost, "串口断开" says more than "无应答" ever could.
   const char* state = ui_texts::CommStateText(event);
-  if (state && !(silence && m_portResetRunning)) SetCommStateText(Utf8(state));
+  if (state && !(silence && m_portResetRunning)) SetCommStateText(state);
   if (silence) ShowValuesAsOld(true);
   if (event.kind == protocol::LinkEventKind::ReplyAccepted) ShowValuesAsOld(false);
-  const std::string message = ui_texts::MessageText(event);
+  const std::string message = ui_texts::MessageText(event, ui::SensorTextUtf8);
   if (!message.empty())
     ui::ShowMessage(this, Utf8(message), ui_texts::IsFailure(event) ? QMessageBox::Warning : QMessageBox::Information);
 }
@@ -446,7 +479,7 @@ void CMainDlg::OnAutoConnect() {
   PullControls();
   protocol::LinkState& link = m_state.link;
   if (!link.portOpen) {
-    ui::ShowMessage(this, kOpenPortFirst);
+    ui::ShowMessage(this, OpenPortFirstText());
     return;
   }
   if (!link.manualAddressing) return;  // a search or its connection is running
@@ -454,8 +487,8 @@ void CMainDlg::OnAutoConnect() {
   link.currentAddress = 0;
   m_doValue = 0;
   m_temperature = 0;
-  m_statusText = Utf8(ui_texts::kNotConnected);
-  m_secondStatusText = QStringLiteral(" ");
+  m_statusText = ui_texts::kNotConnected;
+  m_secondStatusText = " ";
   std::fill(link.rxBuf.begin() + 2, link.rxBuf.begin() + 79, 0);
   PushControls();
 
@@ -483,11 +516,11 @@ void CMainDlg::OnDisplayTimer() {
     m_doValue = protocol::DoValueShown(r.doValue);
     m_temperature = protocol::CutTo2Decimals(r.temperature);
     if (r.status == 1) {
-      m_secondStatusText = Utf8(protocol::StatusText(r.status));
-      m_statusText = QStringLiteral(" ");
+      m_secondStatusText = protocol::StatusText(r.status);
+      m_statusText = " ";
     } else {
-      m_statusText = Utf8(protocol::StatusText(r.status));
-      m_secondStatusText = QStringLiteral(" ");
+      m_statusText = protocol::StatusText(r.status);
+      m_secondStatusText = " ";
     }
     m_doUnitText = Utf8(protocol::UnitText(r.unit));
     m_temperatureUnitText = QStringLiteral("℃");
@@ -521,7 +554,7 @@ void CMainDlg::OnSensorSignal() { OpenSensorWindow(SensorWindow::Signal); }
 
 void CMainDlg::OpenSensorWindow(SensorWindow which) {
   if (!m_state.link.sensorConnected) {
-    ui::ShowMessage(this, kConnectSensorFirst);
+    ui::ShowMessage(this, ConnectSensorFirstText());
     return;
   }
   if (which == SensorWindow::Signal) {
@@ -560,11 +593,11 @@ void CMainDlg::OnHelp() {
   if (found == candidates.end()) {
     QStringList shown;
     for (const QString& path : candidates) shown << QDir::toNativeSeparators(path);
-    ui::ShowMessage(this, QStringLiteral("找不到使用帮助 help.pdf，已查找：\n%1").arg(shown.join(QLatin1Char('\n'))));
+    ui::ShowMessage(this, tr("找不到使用帮助 help.pdf，已查找：\n%1").arg(shown.join(QLatin1Char('\n'))));
     return;
   }
   if (!m_openUrl(QUrl::fromLocalFile(*found)))
-    ui::ShowMessage(this, QStringLiteral("没有可以打开 PDF 文件的程序。使用帮助位于：\n%1")
+    ui::ShowMessage(this, tr("没有可以打开 PDF 文件的程序。使用帮助位于：\n%1")
                               .arg(QDir::toNativeSeparators(*found)));
 }
 
@@ -589,10 +622,10 @@ bool CMainDlg::ConfirmLeave() {
   if (!LeavingLosesWork()) return true;
   const bool writing = m_state.link.pendingWriteReg != 0;
   const bool recording = m_views != nullptr && m_views->Recorder().IsRecording();
-  const QString what = writing && recording ? QStringLiteral("有未完成的写入/正在记录")
-                       : writing            ? QStringLiteral("有未完成的写入")
-                                            : QStringLiteral("正在记录");
-  QMessageBox box(QMessageBox::Question, ui::ApplicationName(), what + QStringLiteral("，确定退出？"),
+  const QString what = writing && recording ? tr("有未完成的写入/正在记录")
+                       : writing            ? tr("有未完成的写入")
+                                            : tr("正在记录");
+  QMessageBox box(QMessageBox::Question, ui::ApplicationName(), what + tr("，确定退出？"),
                   QMessageBox::Yes | QMessageBox::No, this);
   // A second Enter, pressed out of habit, must not confirm what the first one started.
   box.setDefaultButton(QMessageBox::No);
@@ -604,18 +637,23 @@ void CMainDlg::ShowRecording(bool recording, const QString& path, qint64 rows) {
   if (m_recordingMark == nullptr) {
     // On the title line of the communication state, right-aligned, so no
     // template control moves.
-    m_recordingMark = new QLabel(QStringLiteral("● 记录中"), m_ui->commStateGroup);
+    m_recordingMark = new QLabel(tr("● 记录中"), m_ui->commStateGroup);
     m_recordingMark->setObjectName(QStringLiteral("recordingMark"));
     ui::SetControlColours(m_recordingMark, QColor(200, 0, 0), ui::FromColourRef(0xFCC39D));
     m_recordingMark->setAutoFillBackground(false);
-    const QFontMetrics fm(m_recordingMark->font());
-    const int width = fm.horizontalAdvance(m_recordingMark->text()) + 4;
-    m_recordingMark->setGeometry(m_ui->commStateGroup->width() - width - 6, 0, width, fm.height());
+    PlaceRecordingMark();
   }
   m_recordingMark->setVisible(recording);
-  m_recordingMark->setToolTip(recording ? QStringLiteral("%1\n%2 行").arg(QDir::toNativeSeparators(path)).arg(rows)
+  m_recordingMark->setToolTip(recording ? tr("%1\n%2 行").arg(QDir::toNativeSeparators(path)).arg(rows)
                                         : QString());
-  m_recordingMark->setAccessibleName(recording ? QStringLiteral("记录中") : QString());
+  m_recordingMark->setAccessibleName(recording ? tr("记录中") : QString());
+}
+
+void CMainDlg::PlaceRecordingMark() {
+  // As wide as its words, which differ between languages.
+  const QFontMetrics fm(m_recordingMark->font());
+  const int width = fm.horizontalAdvance(m_recordingMark->text()) + 4;
+  m_recordingMark->setGeometry(m_ui->commStateGroup->width() - width - 6, 0, width, fm.height());
 }
 
 void CMainDlg::EndWithOk() {

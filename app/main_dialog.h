@@ -80,6 +80,7 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   void ReplyAccepted(const QByteArray& reply, qint64 ms);
 
  protected:
+  void changeEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -113,7 +114,9 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   void ShowPortMessage(const QString& text);
   void OpenSensorWindow(SensorWindow which);
   void EndWithOk();
-  void SetCommStateText(const QString& text);
+  void SetCommStateText(const char* text);
+  void SetWindowMenuTexts();
+  void PlaceRecordingMark();
   void ShowValuesAsOld(bool old);
   // Asks before Enter or Esc ends the program with work in hand; true = leave.
   bool ConfirmLeave();
@@ -128,17 +131,25 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   QAction* m_closePortAction = nullptr;
   views::ViewsHub* m_views = nullptr;
   RecordsHub* m_records = nullptr;
+  bool m_portShownOpen = false;
+  QAction* m_moveAction = nullptr;
+  QAction* m_minimizeAction = nullptr;
+  QAction* m_closeAction = nullptr;
+  QAction* m_portSettingsAction = nullptr;
+  QAction* m_aboutAction = nullptr;
   QLabel* m_recordingMark = nullptr;  // "● 记录中" beside the communication state's title
 
   // Members shown in the controls.
   float m_doValue = 0;
   float m_temperature = 0;
   std::uint8_t m_addressShown = 0;
-  QString m_statusText;
+  // The state texts as the libraries word them (see SENSOR_TEXT), put into
+  // the language in use whenever they are shown.
+  const char* m_statusText = "";
   QString m_temperatureUnitText;
   QString m_doUnitText;
-  QString m_secondStatusText;
-  QString m_commStateText;
+  const char* m_secondStatusText = "";
+  const char* m_commStateText = "";
   bool m_openButtonUsed = false;
   bool m_valuesShownOld = false;  // the value boxes are greyed: no reply for a poll period
 

@@ -16,7 +16,7 @@ PortListToolTips::PortListToolTips(QComboBox* list) : QObject(list), m_list(list
 void PortListToolTips::Fill() {
   const QStringList devices = ResolvePortNames(m_list->count());
   for (int i = 0; i < m_list->count() && i < devices.size(); ++i)
-    m_list->setItemData(i, devices[i].isEmpty() ? QStringLiteral("未找到对应的串口设备") : devices[i], Qt::ToolTipRole);
+    m_list->setItemData(i, devices[i].isEmpty() ? tr("未找到对应的串口设备") : devices[i], Qt::ToolTipRole);
   m_filled.start();
 }
 

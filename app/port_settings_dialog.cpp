@@ -19,7 +19,8 @@
 
 namespace {
 
-const QString kNoBinding = QStringLiteral("（自动）");
+// A function, not a constant: the text follows the language in use.
+QString NoBinding() { return CPortSettingsDlg::tr("（自动）"); }
 
 }  // namespace
 
@@ -55,15 +56,15 @@ QList<SystemPortEntry> ListSystemPorts(const QString& byIdFolder) {
 }
 
 CPortSettingsDlg::CPortSettingsDlg(const QList<SystemPortEntry>& ports, QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("串口设置"));
+  setWindowTitle(tr("串口设置"));
   setObjectName(QStringLiteral("portSettings"));
   auto* layout = new QVBoxLayout(this);
 
-  layout->addWidget(new QLabel(QStringLiteral("本机的串口："), this));
+  layout->addWidget(new QLabel(tr("本机的串口："), this));
   m_portTable = new QTableWidget(static_cast<int>(ports.size()), 5, this);
   m_portTable->setObjectName(QStringLiteral("portTable"));
-  m_portTable->setHorizontalHeaderLabels({QStringLiteral("设备"), QStringLiteral("by-id 名称"), QStringLiteral("描述"),
-                                          QStringLiteral("制造商"), QStringLiteral("序列号")});
+  m_portTable->setHorizontalHeaderLabels({tr("设备"), tr("by-id 名称"), tr("描述"),
+                                          tr("制造商"), tr("序列号")});
   m_portTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_portTable->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_portTable->verticalHeader()->hide();
@@ -83,7 +84,7 @@ CPortSettingsDlg::CPortSettingsDlg(const QList<SystemPortEntry>& ports, QWidget*
   layout->addWidget(m_portTable);
 
   auto* intro = new QLabel(
-      QStringLiteral("为 COM1…COM15 选择设备（或输入设备路径）。绑定保存在本用户的设置中，"
+      tr("为 COM1…COM15 选择设备（或输入设备路径）。绑定保存在本用户的设置中，"
                      "优先于端口目录中的链接；有 by-id 名称的适配器重新插拔后仍对应同一编号。"),
       this);
   intro->setWordWrap(true);
@@ -95,7 +96,7 @@ CPortSettingsDlg::CPortSettingsDlg(const QList<SystemPortEntry>& ports, QWidget*
     box->setObjectName(QStringLiteral("bindingCOM%1").arg(n));
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
-    box->addItem(kNoBinding, QString());
+    box->addItem(NoBinding(), QString());
     for (const SystemPortEntry& p : ports) {
       const QString shown = p.description.isEmpty() ? p.BindingName()
                                                     : QStringLiteral("%1 — %2").arg(p.BindingName(), p.description);
@@ -105,11 +106,11 @@ CPortSettingsDlg::CPortSettingsDlg(const QList<SystemPortEntry>& ports, QWidget*
     int index = saved.isEmpty() ? 0 : box->findData(saved);
     if (index < 0) {
       // Bound to an adapter that is not plugged in now: keep it, say so.
-      box->addItem(QStringLiteral("%1（未连接）").arg(saved), saved);
+      box->addItem(tr("%1（未连接）").arg(saved), saved);
       index = box->count() - 1;
     }
     box->setCurrentIndex(index);
-    box->setAccessibleName(QStringLiteral("COM%1 绑定").arg(n));
+    box->setAccessibleName(tr("COM%1 绑定").arg(n));
     auto* label = new QLabel(QStringLiteral("COM%1").arg(n), this);
     label->setBuddy(box);
     const int row = (n - 1) % 8;
@@ -123,7 +124,7 @@ CPortSettingsDlg::CPortSettingsDlg(const QList<SystemPortEntry>& ports, QWidget*
   layout->addLayout(grid);
 
   auto* permission = new QLabel(
-      QStringLiteral("打开串口时提示“没有权限”：串口设备属于 dialout 组，当前用户需加入该组。"
+      tr("打开串口时提示“没有权限”：串口设备属于 dialout 组，当前用户需加入该组。"
                      "请在终端执行\n    sudo usermod -aG dialout $USER\n然后注销并重新登录。"),
       this);
   permission->setObjectName(QStringLiteral("permissionNote"));
@@ -132,8 +133,8 @@ CPortSettingsDlg::CPortSettingsDlg(const QList<SystemPortEntry>& ports, QWidget*
   layout->addWidget(permission);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+  buttons->button(QDialogButtonBox::Ok)->setText(tr("确定"));
+  buttons->button(QDialogButtonBox::Cancel)->setText(tr("取消"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
@@ -147,7 +148,7 @@ QString CPortSettingsDlg::ChosenBinding(int number) const {
   // A listed entry stores its binding name, not the text it is shown with.
   const int listed = box->findText(typed);
   if (listed >= 0) return box->itemData(listed).toString();
-  return typed == kNoBinding ? QString() : typed;
+  return typed == NoBinding() ? QString() : typed;
 }
 
 void CPortSettingsDlg::accept() {

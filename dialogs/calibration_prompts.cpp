@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "controls/image_button.h"
+#include "dialogs/dialog_support.h"
 #include "dialogs/window_setup.h"
 #include "protocol/registers.h"
 #include "ui_air_cal_dialog.h"
@@ -36,8 +37,8 @@ void CCalibrationPrompt::SetUpPrompt(CImageButton* ok, CImageButton* cancel) {
 void CCalibrationPrompt::AddStabilityIndicator(QWidget* message) {
   m_stability = new QLabel(this);
   m_stability->setObjectName(QStringLiteral("stabilityLabel"));
-  m_stability->setAccessibleName(QStringLiteral("稳定性"));
-  m_stability->setAccessibleName(QStringLiteral("测量稳定性"));
+  m_stability->setAccessibleName(tr("稳定性"));
+  m_stability->setAccessibleName(tr("测量稳定性"));
   m_stability->setAlignment(Qt::AlignCenter);
   QFont small = font();
   small.setPointSizeF(small.pointSizeF() * 0.85);
@@ -52,7 +53,7 @@ void CCalibrationPrompt::AddStabilityIndicator(QWidget* message) {
 
 void CCalibrationPrompt::ShowStability() {
   const protocol::StabilityVerdict& verdict = m_state.stability.Latest();
-  m_stability->setText(QString::fromUtf8(protocol::StabilityText(verdict)));
+  m_stability->setText(ui::SensorText(protocol::StabilityText(verdict)));
   m_stability->setStyleSheet(verdict.stable ? QStringLiteral("color: rgb(18,118,18);")
                                             : QStringLiteral("color: rgb(200,17,17);"));
 }

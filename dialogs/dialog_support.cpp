@@ -17,7 +17,11 @@
 
 namespace ui {
 
-QString ApplicationName() { return QStringLiteral("传感器配置"); }
+QString ApplicationName() { return QCoreApplication::translate("ui", "传感器配置"); }
+
+QString SensorText(const char* text) { return QCoreApplication::translate("SensorTexts", text); }
+
+std::string SensorTextUtf8(const char* text) { return SensorText(text).toStdString(); }
 
 QColor FromColourRef(std::uint32_t c) {
   return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),

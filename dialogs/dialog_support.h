@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <cstdint>
+#include <string>
 
 class QDialog;
 class QLineEdit;
@@ -15,6 +16,12 @@ namespace ui {
 
 // The caption of every message box.
 QString ApplicationName();
+
+// The operator's words, in the language in use, for a text of the Qt-free
+// libraries (marked there with SENSOR_TEXT); the text itself when no
+// translation is installed.
+QString SensorText(const char* text);
+std::string SensorTextUtf8(const char* text);
 
 // 0x00BBGGRR as the templates and colour tables write colours.
 QColor FromColourRef(std::uint32_t colourRef);

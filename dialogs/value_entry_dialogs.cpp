@@ -23,7 +23,7 @@ constexpr Qt::WindowFlags kEntryWindowFlags =
 // Shows a refusal over the entry window and hands the box back to the
 // operator with the typed text selected, so it can be corrected at once.
 void Refuse(QWidget* window, QLineEdit* box, const char* text) {
-  ui::ShowMessage(window, QString::fromUtf8(text));
+  ui::ShowMessage(window, ui::SensorText(text));
   box->setFocus(Qt::OtherFocusReason);
   box->selectAll();
 }
@@ -61,7 +61,7 @@ void CIntInputDlg::OnOk() {
   m_value = *parsed;
 
   if (const char* refusal = protocol::IntegerEntryRangeError(m_state.entryKind, m_value)) {
-    ui::ShowMessage(this, QString::fromUtf8(refusal));
+    ui::ShowMessage(this, ui::SensorText(refusal));
     return;
   }
   protocol::LinkState& link = m_state.link;
@@ -110,7 +110,7 @@ void CValueInputDlg::OnOk() {
   m_value = *parsed;
 
   if (const char* refusal = protocol::NumberEntryRangeError(m_state.entryKind, m_value)) {
-    ui::ShowMessage(this, QString::fromUtf8(refusal));
+    ui::ShowMessage(this, ui::SensorText(refusal));
     return;
   }
   protocol::LinkState& link = m_state.link;

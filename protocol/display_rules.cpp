@@ -1,5 +1,7 @@
 #include "protocol/display_rules.h"
 
+#include "protocol/translatable_text.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -61,7 +63,7 @@ std::string FormatSigned(std::int64_t value) {
 
 const char* UnitText(std::uint16_t unit) { return unit == 0 ? "%" : "mg/L"; }
 
-const char* StatusText(std::uint16_t status) { return status == 1 ? "异常" : "正常"; }
+const char* StatusText(std::uint16_t status) { return status == 1 ? SENSOR_TEXT("SensorTexts", "异常") : SENSOR_TEXT("SensorTexts", "正常"); }
 
 ShownReading ShowReading(const SensorReading& r) {
   ShownReading s;

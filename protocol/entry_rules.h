@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "protocol/rtu_frame.h"
+#include "protocol/translatable_text.h"
 
 // What the value entries accept and what they queue, shared by the entry
 // windows and the command-line client so both refuse the same values with the
@@ -10,12 +11,12 @@
 namespace protocol {
 
 namespace entry_texts {
-inline constexpr const char* kIntegerParse = "“请填入一个正整数。”";
-inline constexpr const char* kNumberParse = "请键入一个数。";
-inline constexpr const char* kFilterRange = "只能输入1到99之间的数值。";
-inline constexpr const char* kAddressRange = "只能输入1到254之间的数值。";
-inline constexpr const char* kPressureRange = "只能输入50到200之间的数值。";
-inline constexpr const char* kCalibrationRange = "只能输入0到20000之间的数值。";
+inline constexpr const char* kIntegerParse = SENSOR_TEXT("SensorTexts", "“请填入一个正整数。”");
+inline constexpr const char* kNumberParse = SENSOR_TEXT("SensorTexts", "请键入一个数。");
+inline constexpr const char* kFilterRange = SENSOR_TEXT("SensorTexts", "只能输入1到99之间的数值。");
+inline constexpr const char* kAddressRange = SENSOR_TEXT("SensorTexts", "只能输入1到254之间的数值。");
+inline constexpr const char* kPressureRange = SENSOR_TEXT("SensorTexts", "只能输入50到200之间的数值。");
+inline constexpr const char* kCalibrationRange = SENSOR_TEXT("SensorTexts", "只能输入0到20000之间的数值。");
 }  // namespace entry_texts
 
 // A write ready for the pending slot: the frame and the register it targets.

@@ -1,5 +1,7 @@
 #include "protocol/stability.h"
 
+#include "protocol/translatable_text.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -85,6 +87,6 @@ StabilityVerdict StabilityMonitor::Evaluate(std::int64_t nowMs) const {
   return v;
 }
 
-const char* StabilityText(const StabilityVerdict& verdict) { return verdict.stable ? "稳定" : "未稳定"; }
+const char* StabilityText(const StabilityVerdict& verdict) { return verdict.stable ? SENSOR_TEXT("SensorTexts", "稳定") : SENSOR_TEXT("SensorTexts", "未稳定"); }
 
 }  // namespace protocol

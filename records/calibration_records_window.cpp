@@ -37,26 +37,26 @@ QString Text(double v) {
 
 CalibrationRecordsWindow::CalibrationRecordsWindow(const DatabaseTarget& target, QWidget* parent)
     : QDialog(parent), m_target(target) {
-  setWindowTitle(QStringLiteral("标定记录"));
+  setWindowTitle(tr("标定记录"));
   resize(980, 480);
 
   m_serial = new QLineEdit(this);
-  m_serial->setPlaceholderText(QStringLiteral("全部传感器"));
+  m_serial->setPlaceholderText(tr("全部传感器"));
   m_serial->setClearButtonEnabled(true);
-  m_useSince = new QCheckBox(QStringLiteral("起始"), this);
+  m_useSince = new QCheckBox(tr("起始"), this);
   m_since = new QDateTimeEdit(QDateTime::currentDateTime().addDays(-30), this);
-  m_useUntil = new QCheckBox(QStringLiteral("截止"), this);
+  m_useUntil = new QCheckBox(tr("截止"), this);
   m_until = new QDateTimeEdit(QDateTime::currentDateTime(), this);
   for (QDateTimeEdit* e : {m_since, m_until}) {
     e->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
     e->setCalendarPopup(true);
     e->setEnabled(false);
   }
-  m_query = new QPushButton(QStringLiteral("查询"), this);
+  m_query = new QPushButton(tr("查询"), this);
   m_query->setDefault(true);
 
   auto* filters = new QHBoxLayout;
-  filters->addWidget(new QLabel(QStringLiteral("传感器序列号"), this));
+  filters->addWidget(new QLabel(tr("传感器序列号"), this));
   filters->addWidget(m_serial, 1);
   filters->addWidget(m_useSince);
   filters->addWidget(m_since);
@@ -65,10 +65,10 @@ CalibrationRecordsWindow::CalibrationRecordsWindow(const DatabaseTarget& target,
   filters->addWidget(m_query);
 
   m_table = new QTableWidget(this);
-  const QStringList headers{QStringLiteral("时间"),       QStringLiteral("类型"),       QStringLiteral("传感器序列号"),
-                            QStringLiteral("操作员"),     QStringLiteral("命令时稳定性"), QStringLiteral("标定前溶解氧"),
-                            QStringLiteral("标定后溶解氧"), QStringLiteral("标定前温度"), QStringLiteral("标定后温度"),
-                            QStringLiteral("标定前气压"), QStringLiteral("标定后气压")};
+  const QStringList headers{tr("时间"),       tr("类型"),       tr("传感器序列号"),
+                            tr("操作员"),     tr("命令时稳定性"), tr("标定前溶解氧"),
+                            tr("标定后溶解氧"), tr("标定前温度"), tr("标定后温度"),
+                            tr("标定前气压"), tr("标定后气压")};
   m_table->setColumnCount(headers.size());
   m_table->setHorizontalHeaderLabels(headers);
   m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -77,12 +77,12 @@ CalibrationRecordsWindow::CalibrationRecordsWindow(const DatabaseTarget& target,
   m_table->verticalHeader()->hide();
   m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
-  m_csv = new QPushButton(QStringLiteral("导出 CSV…"), this);
-  m_pdf = new QPushButton(QStringLiteral("标定证书 PDF…"), this);
-  m_pdf->setToolTip(QStringLiteral("为选中的一条标定记录生成证书"));
+  m_csv = new QPushButton(tr("导出 CSV…"), this);
+  m_pdf = new QPushButton(tr("标定证书 PDF…"), this);
+  m_pdf->setToolTip(tr("为选中的一条标定记录生成证书"));
   m_status = new QLabel(this);
   m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  auto* close = new QPushButton(QStringLiteral("关闭"), this);
+  auto* close = new QPushButton(tr("关闭"), this);
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(m_status, 1);
@@ -125,14 +125,14 @@ void CalibrationRecordsWindow::Refresh() {
     bool ok = false;
     const qlonglong v = serialText.toLongLong(&ok);
     if (!ok || v < -2147483648LL || v > 4294967295LL) {
-      m_status->setText(QStringLiteral("序列号无效：%1").arg(serialText));
+      m_status->setText(tr("序列号无效：%1").arg(serialText));
       return;
     }
     filter.serial = static_cast<quint32>(v);
   }
   if (m_useSince->isChecked()) filter.since = m_since->dateTime();
   if (m_useUntil->isChecked()) filter.until = m_until->dateTime();
-  m_status->setText(QStringLiteral("查询中…"));
+  m_status->setText(tr("查询中…"));
   m_query->setEnabled(false);
   const DatabaseTarget target = m_target;
   // The connection is made, used and closed on the pool thread: Qt SQL
@@ -173,9 +173,9 @@ void CalibrationRecordsWindow::OnLoaded() {
     for (int col = 0; col < cells.size(); ++col) m_table->setItem(i, col, new QTableWidgetItem(cells[col]));
   }
   if (!result.error.isEmpty())
-    m_status->setText(QStringLiteral("无法读取记录（%1）：%2").arg(m_target.Describe(), result.error));
+    m_status->setText(tr("无法读取记录（%1）：%2").arg(m_target.Describe(), result.error));
   else
-    m_status->setText(QStringLiteral("%1 条标定记录").arg(m_rows.size()));
+    m_status->setText(tr("%1 条标定记录").arg(m_rows.size()));
   UpdateButtons();
   emit Loaded();
 }
@@ -202,7 +202,7 @@ void CalibrationRecordsWindow::UpdateButtons() {
 bool CalibrationRecordsWindow::ExportCsv(const QString& path, QString* error) const {
   const QList<CalibrationRecord> rows = SelectedRows();
   if (rows.isEmpty()) {
-    *error = QStringLiteral("请先选中要导出的标定记录");
+    *error = tr("请先选中要导出的标定记录");
     return false;
   }
   return WriteCalibrationsCsv(rows, path, error);
@@ -211,31 +211,31 @@ bool CalibrationRecordsWindow::ExportCsv(const QString& path, QString* error) co
 bool CalibrationRecordsWindow::ExportCertificate(const QString& path, QString* error) const {
   const QList<CalibrationRecord> rows = SelectedRows();
   if (rows.size() != 1) {
-    *error = QStringLiteral("请只选中一条标定记录");
+    *error = tr("请只选中一条标定记录");
     return false;
   }
   return WriteCalibrationCertificate(rows.first(), path, error);
 }
 
 void CalibrationRecordsWindow::AskExportCsv() {
-  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("导出标定记录"), QStringLiteral("标定记录.csv"),
+  const QString path = QFileDialog::getSaveFileName(this, tr("导出标定记录"), tr("标定记录.csv"),
                                                     QStringLiteral("CSV (*.csv)"));
   if (path.isEmpty()) return;
   QString error;
-  if (!ExportCsv(path, &error)) QMessageBox::warning(this, QStringLiteral("导出失败"), error);
+  if (!ExportCsv(path, &error)) QMessageBox::warning(this, tr("导出失败"), error);
 }
 
 void CalibrationRecordsWindow::AskExportCertificate() {
   const QList<CalibrationRecord> rows = SelectedRows();
   if (rows.size() != 1) return;
-  const QString name = QStringLiteral("标定证书_%1_%2.pdf")
+  const QString name = tr("标定证书_%1_%2.pdf")
                            .arg(SerialText(rows.first().serial),
                                 rows.first().time.toLocalTime().toString(QStringLiteral("yyyyMMdd_HHmmss")));
   const QString path =
-      QFileDialog::getSaveFileName(this, QStringLiteral("标定证书"), name, QStringLiteral("PDF (*.pdf)"));
+      QFileDialog::getSaveFileName(this, tr("标定证书"), name, QStringLiteral("PDF (*.pdf)"));
   if (path.isEmpty()) return;
   QString error;
-  if (!ExportCertificate(path, &error)) QMessageBox::warning(this, QStringLiteral("导出失败"), error);
+  if (!ExportCertificate(path, &error)) QMessageBox::warning(this, tr("导出失败"), error);
 }
 
 }  // namespace records

@@ -15,18 +15,18 @@
 namespace records {
 
 RecordSettingsDialog::RecordSettingsDialog(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("记录设置"));
+  setWindowTitle(tr("记录设置"));
   m_local = new QRadioButton(
-      QStringLiteral("本机数据库（SQLite）：%1").arg(QDir::toNativeSeparators(DefaultDatabaseFile())), this);
-  m_server = new QRadioButton(QStringLiteral("PostgreSQL 服务器（多台电脑共用一份记录）"), this);
+      tr("本机数据库（SQLite）：%1").arg(QDir::toNativeSeparators(DefaultDatabaseFile())), this);
+  m_server = new QRadioButton(tr("PostgreSQL 服务器（多台电脑共用一份记录）"), this);
   m_url = new QLineEdit(this);
-  m_url->setPlaceholderText(QStringLiteral("postgresql://用户@主机:5432/数据库"));
+  m_url->setPlaceholderText(tr("postgresql://用户@主机:5432/数据库"));
   auto* hint = new QLabel(
-      QStringLiteral("连接串示例：postgresql://lab@db.plant:5432/records；本机套接字：postgresql://lab@%2Fvar%2Frun%2Fpostgresql/records。"
+      tr("连接串示例：postgresql://lab@db.plant:5432/records；本机套接字：postgresql://lab@%2Fvar%2Frun%2Fpostgresql/records。"
                      "密码可写在连接串中，或放在 PostgreSQL 的 .pgpass 文件里。"),
       this);
   hint->setWordWrap(true);
-  m_test = new QPushButton(QStringLiteral("测试连接"), this);
+  m_test = new QPushButton(tr("测试连接"), this);
   m_result = new QLabel(this);
   m_result->setWordWrap(true);
   m_result->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -48,8 +48,8 @@ RecordSettingsDialog::RecordSettingsDialog(QWidget* parent) : QDialog(parent) {
   connect(&m_watcher, &QFutureWatcher<QString>::finished, this, [this] {
     m_test->setEnabled(true);
     const QString error = m_watcher.result();
-    m_result->setText(error.isEmpty() ? QStringLiteral("连接成功，记录格式版本 %1。").arg(kSchemaVersion)
-                                      : QStringLiteral("连接失败：%1").arg(error));
+    m_result->setText(error.isEmpty() ? tr("连接成功，记录格式版本 %1。").arg(kSchemaVersion)
+                                      : tr("连接失败：%1").arg(error));
     emit TestFinished(error.isEmpty());
   });
   SetDatabaseUrl(SavedDatabaseUrl());
@@ -77,7 +77,7 @@ void RecordSettingsDialog::TestConnection() {
     return;
   }
   m_test->setEnabled(false);
-  m_result->setText(QStringLiteral("正在连接 %1…").arg(target.Describe()));
+  m_result->setText(tr("正在连接 %1…").arg(target.Describe()));
   m_watcher.setFuture(QtConcurrent::run([target] {
     RecordDatabase db;
     QString error;
@@ -90,7 +90,7 @@ void RecordSettingsDialog::accept() {
   DatabaseTarget target;
   QString error;
   const bool missing = m_server->isChecked() && m_url->text().trimmed().isEmpty();
-  if (missing) error = QStringLiteral("请填写 PostgreSQL 连接串");
+  if (missing) error = tr("请填写 PostgreSQL 连接串");
   if (missing || !ParseDatabaseUrl(DatabaseUrl(), &target, &error)) {
     m_result->setText(error);
     m_url->setFocus();

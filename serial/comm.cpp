@@ -53,24 +53,24 @@ QString OpenErrorText(QSerialPort::SerialPortError error, int portNumber, const 
   QString text;
   switch (error) {
     case QSerialPort::DeviceNotFoundError:
-      text = QStringLiteral("串口 %1 不存在，或设备已被拔出。").arg(port);
+      text = CMSComm::tr("串口 %1 不存在，或设备已被拔出。").arg(port);
       break;
     case QSerialPort::PermissionError:
-      text = accessible ? QStringLiteral("串口 %1 已被其他程序占用，请先关闭占用该端口的程序。").arg(port)
-                        : QStringLiteral("没有访问串口 %1 的权限：设备属于 dialout 组。请执行\n"
+      text = accessible ? CMSComm::tr("串口 %1 已被其他程序占用，请先关闭占用该端口的程序。").arg(port)
+                        : CMSComm::tr("没有访问串口 %1 的权限：设备属于 dialout 组。请执行\n"
                                          "sudo usermod -aG dialout $USER\n然后注销并重新登录。").arg(port);
       break;
     case QSerialPort::OpenError:
-      text = QStringLiteral("串口 %1 已经打开。").arg(port);
+      text = CMSComm::tr("串口 %1 已经打开。").arg(port);
       break;
     case QSerialPort::UnsupportedOperationError:
-      text = QStringLiteral("串口 %1 不支持所需的通信参数。").arg(port);
+      text = CMSComm::tr("串口 %1 不支持所需的通信参数。").arg(port);
       break;
     case QSerialPort::ResourceError:
-      text = QStringLiteral("串口 %1 不可用：设备已断开或出现故障。").arg(port);
+      text = CMSComm::tr("串口 %1 不可用：设备已断开或出现故障。").arg(port);
       break;
     default:
-      text = QStringLiteral("无法打开串口 %1。").arg(port);
+      text = CMSComm::tr("无法打开串口 %1。").arg(port);
       break;
   }
   // Qt's own texts such as "Unknown error" add nothing for the operator.
@@ -78,7 +78,7 @@ QString OpenErrorText(QSerialPort::SerialPortError error, int portNumber, const 
   static const char* const kVague[] = {"Unknown error", "No error", ""};
   bool vague = false;
   for (const char* v : kVague) vague = vague || detail.compare(QLatin1String(v), Qt::CaseInsensitive) == 0;
-  if (!vague) text += QStringLiteral("\n系统信息：%1").arg(detail);
+  if (!vague) text += CMSComm::tr("\n系统信息：%1").arg(detail);
   return text;
 }
 
@@ -94,11 +94,11 @@ CMSComm::~CMSComm() {
 
 void CMSComm::SetCommPort(short port) {
   if (port_->isOpen()) {
-    lastError_ = QStringLiteral("串口已经打开，不能更改端口号。");
+    lastError_ = tr("串口已经打开，不能更改端口号。");
     return;
   }
   if (port < kFirstPortNumber || port > kLastPortNumber) {
-    lastError_ = QStringLiteral("端口号 %1 无效，应为 %2 到 %3。").arg(port).arg(kFirstPortNumber).arg(kLastPortNumber);
+    lastError_ = tr("端口号 %1 无效，应为 %2 到 %3。").arg(port).arg(kFirstPortNumber).arg(kLastPortNumber);
     return;
   }
   commPort_ = port;
@@ -117,7 +117,7 @@ void CMSComm::SetDevice(const QString& device) {
 void CMSComm::SetSettings(const QString& settings) {
   LineSettings parsed;
   if (!ParseLineSettings(settings, &parsed)) {
-    lastError_ = QStringLiteral("通信参数“%1”无效，格式应为“9600,n,8,1”。").arg(settings);
+    lastError_ = tr("通信参数“%1”无效，格式应为“9600,n,8,1”。").arg(settings);
     return;
   }
   if (port_->isOpen()) {
@@ -129,7 +129,7 @@ void CMSComm::SetSettings(const QString& settings) {
       port_->setParity(settings_.parity);
       port_->setDataBits(settings_.dataBits);
       port_->setStopBits(settings_.stopBits);
-      lastError_ = QStringLiteral("串口不支持通信参数“%1”。").arg(settings);
+      lastError_ = tr("串口不支持通信参数“%1”。").arg(settings);
       return;
     }
   }
@@ -181,7 +181,7 @@ bool CMSComm::SetPortOpen(bool open) {
 
   const QString device = device_.isEmpty() ? ResolvePortName(commPort_) : device_;
   if (device.isEmpty()) {
-    lastError_ = QStringLiteral("串口 COM%1 不存在：系统中没有与之对应的串口设备。").arg(commPort_);
+    lastError_ = tr("串口 COM%1 不存在：系统中没有与之对应的串口设备。").arg(commPort_);
     return false;
   }
   port_->setPortName(device);
@@ -219,7 +219,7 @@ QString CMSComm::LastError() const { return lastError_; }
 void CMSComm::SetOutput(const std::vector<std::uint8_t>& frame) {
   if (!port_->isOpen() || frame.empty()) return;
   if (port_->bytesToWrite() + static_cast<qint64>(frame.size()) > outBufferSize_) {
-    lastError_ = QStringLiteral("发送缓冲区已满，数据未发送。");
+    lastError_ = tr("发送缓冲区已满，数据未发送。");
     return;
   }
   port_->write(reinterpret_cast<const char*>(frame.data()), static_cast<qint64>(frame.size()));
@@ -255,7 +255,7 @@ void CMSComm::HandleError(QSerialPort::SerialPortError error) {
                      error == QSerialPort::WriteError;
   if (!fatal || !port_->isOpen() || failing_) return;
   failing_ = true;
-  const QString text = QStringLiteral("串口 COM%1（%2）出现故障或已被拔出，端口已关闭。\n系统信息：%3")
+  const QString text = tr("串口 COM%1（%2）出现故障或已被拔出，端口已关闭。\n系统信息：%3")
                            .arg(commPort_)
                            .arg(openDevice_)
                            .arg(port_->errorString());

@@ -46,7 +46,7 @@ bool ReplyRecorder::Start(const QString& path, QString* error) {
   // a reader, which would freeze the window.
   struct stat before {};
   if (::stat(QFile::encodeName(path).constData(), &before) == 0 && !S_ISREG(before.st_mode))
-    return refuse(QStringLiteral("不是普通文件（目录、管道或设备）：%1").arg(path));
+    return refuse(tr("不是普通文件（目录、管道或设备）：%1").arg(path));
 #endif
   m_file.setFileName(path);
   // Unbuffered, so a failed row is known, with the system's reason, at once.
@@ -55,7 +55,7 @@ bool ReplyRecorder::Start(const QString& path, QString* error) {
 #ifndef _WIN32
   struct stat opened {};
   if (::fstat(m_file.handle(), &opened) != 0 || !S_ISREG(opened.st_mode))
-    return refuse(QStringLiteral("不是普通文件（目录、管道或设备）：%1").arg(path));
+    return refuse(tr("不是普通文件（目录、管道或设备）：%1").arg(path));
   m_device = static_cast<quint64>(opened.st_dev);
   m_inode = static_cast<quint64>(opened.st_ino);
 #endif
@@ -67,7 +67,7 @@ bool ReplyRecorder::Start(const QString& path, QString* error) {
     m_file.seek(0);
     const QByteArray header = WithoutLineEnd(m_file.readLine(4096));
     if (header != WithoutLineEnd(records::CsvHeader()))
-      return refuse(QStringLiteral("文件中已有其他格式的数据，请选择新文件：%1").arg(path));
+      return refuse(tr("文件中已有其他格式的数据，请选择新文件：%1").arg(path));
     // A file cut off mid-row (by another program, or a crash) must not glue
     // its last line to our first row.
     m_file.seek(m_file.size() - 1);
@@ -116,7 +116,7 @@ bool ReplyRecorder::Record(const QByteArray& reply, const QDateTime& when) {
   if (reply.size() < static_cast<int>(protocol::kPollReplyLength)) return false;
   // Rows written into a deleted or moved file would be lost without a word.
   if (!StillAtItsPath()) {
-    Fail(QStringLiteral("记录文件已被删除或移动"));
+    Fail(tr("记录文件已被删除或移动"));
     return false;
   }
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(reply.constData());

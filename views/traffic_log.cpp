@@ -7,6 +7,7 @@
 #include "protocol/receive_path.h"
 #include "protocol/registers.h"
 #include "protocol/rtu_frame.h"
+#include "protocol/translatable_text.h"
 
 namespace views {
 
@@ -181,29 +182,29 @@ void TrafficLog::Flush(std::int64_t nowMs) {
 
 const char* VerdictText(Verdict verdict) {
   switch (verdict) {
-    case Verdict::PollSent: return "轮询请求";
-    case Verdict::WriteSent: return "写入请求";
-    case Verdict::OtherSent: return "其他请求";
-    case Verdict::ReplyAccepted: return "应答已接受";
-    case Verdict::CrcError: return "校验错误";
-    case Verdict::UnknownDevice: return "未知设备";
-    case Verdict::ForeignAddress: return "其他地址";
-    case Verdict::WriteEcho: return "写入回显";
-    case Verdict::ExceptionReply: return "异常应答";
-    case Verdict::Incomplete: return "不完整帧";
-    case Verdict::Noise: return "噪声";
-    case Verdict::PortReset: return "端口复位";
+    case Verdict::PollSent: return SENSOR_TEXT("SensorTexts", "轮询请求");
+    case Verdict::WriteSent: return SENSOR_TEXT("SensorTexts", "写入请求");
+    case Verdict::OtherSent: return SENSOR_TEXT("SensorTexts", "其他请求");
+    case Verdict::ReplyAccepted: return SENSOR_TEXT("SensorTexts", "应答已接受");
+    case Verdict::CrcError: return SENSOR_TEXT("SensorTexts", "校验错误");
+    case Verdict::UnknownDevice: return SENSOR_TEXT("SensorTexts", "未知设备");
+    case Verdict::ForeignAddress: return SENSOR_TEXT("SensorTexts", "其他地址");
+    case Verdict::WriteEcho: return SENSOR_TEXT("SensorTexts", "写入回显");
+    case Verdict::ExceptionReply: return SENSOR_TEXT("SensorTexts", "异常应答");
+    case Verdict::Incomplete: return SENSOR_TEXT("SensorTexts", "不完整帧");
+    case Verdict::Noise: return SENSOR_TEXT("SensorTexts", "噪声");
+    case Verdict::PortReset: return SENSOR_TEXT("SensorTexts", "端口复位");
   }
-  return "";
+  return SENSOR_TEXT("SensorTexts", "");
 }
 
 const char* DirectionText(Direction direction) {
   switch (direction) {
-    case Direction::Sent: return "发送";
-    case Direction::Received: return "接收";
-    case Direction::Event: return "—";
+    case Direction::Sent: return SENSOR_TEXT("SensorTexts", "发送");
+    case Direction::Received: return SENSOR_TEXT("SensorTexts", "接收");
+    case Direction::Event: return SENSOR_TEXT("SensorTexts", "—");
   }
-  return "";
+  return SENSOR_TEXT("SensorTexts", "");
 }
 
 std::string HexBytes(const std::vector<std::uint8_t>& bytes) {

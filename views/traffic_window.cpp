@@ -1,5 +1,7 @@
 #include "views/traffic_window.h"
 
+#include "dialogs/dialog_support.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -66,9 +68,9 @@ QVariant TrafficModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
     switch (index.column()) {
       case TimeColumn: return TimeText(e->ms);
-      case DirectionColumn: return QString::fromUtf8(DirectionText(e->direction));
+      case DirectionColumn: return ui::SensorText(DirectionText(e->direction));
       case BytesColumn: return QString::fromStdString(HexBytes(e->bytes));
-      case VerdictColumn: return QString::fromUtf8(VerdictText(e->verdict));
+      case VerdictColumn: return ui::SensorText(VerdictText(e->verdict));
       default: return {};
     }
   }
@@ -83,10 +85,10 @@ QVariant TrafficModel::data(const QModelIndex& index, int role) const {
 QVariant TrafficModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
   switch (section) {
-    case TimeColumn: return QStringLiteral("时间");
-    case DirectionColumn: return QStringLiteral("方向");
-    case BytesColumn: return QStringLiteral("字节");
-    case VerdictColumn: return QStringLiteral("判定");
+    case TimeColumn: return tr("时间");
+    case DirectionColumn: return tr("方向");
+    case BytesColumn: return tr("字节");
+    case VerdictColumn: return tr("判定");
     default: return {};
   }
 }
@@ -133,7 +135,7 @@ QString TrafficModel::RowText(int row) const {
 TrafficWindow::TrafficWindow(const TrafficLog& log, qint64 epochOffsetMs, QWidget* parent)
     : QWidget(parent, Qt::Window), m_log(log) {
   setObjectName(QStringLiteral("trafficWindow"));
-  setWindowTitle(QStringLiteral("通信监视"));
+  setWindowTitle(tr("通信监视"));
   resize(860, 520);
 
   m_model = new TrafficModel(log, epochOffsetMs, this);
@@ -155,15 +157,15 @@ TrafficWindow::TrafficWindow(const TrafficLog& log, qint64 epochOffsetMs, QWidge
   m_counters = new QLabel(this);
   m_counters->setObjectName(QStringLiteral("countersLabel"));
   m_counters->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  m_follow = new QCheckBox(QStringLiteral("自动滚动"), this);
+  m_follow = new QCheckBox(tr("自动滚动"), this);
   m_follow->setObjectName(QStringLiteral("followBox"));
   m_follow->setChecked(true);
-  m_copy = new QPushButton(QStringLiteral("复制到剪贴板"), this);
+  m_copy = new QPushButton(tr("复制到剪贴板"), this);
   m_copy->setObjectName(QStringLiteral("copyButton"));
   connect(m_copy, &QPushButton::clicked, this, &TrafficWindow::CopyToClipboard);
 
   auto* bottom = new QHBoxLayout;
-  bottom->addWidget(new QLabel(QStringLiteral("最多保留 %1 条").arg(log.Capacity()), this), 1);
+  bottom->addWidget(new QLabel(tr("最多保留 %1 条").arg(log.Capacity()), this), 1);
   bottom->addWidget(m_follow);
   bottom->addWidget(m_copy);
   auto* layout = new QVBoxLayout(this);
@@ -176,7 +178,7 @@ TrafficWindow::TrafficWindow(const TrafficLog& log, qint64 epochOffsetMs, QWidge
 
 QString TrafficWindow::CountersText() const {
   const TrafficCounters& c = m_log.Counters();
-  return QStringLiteral("轮询 %1   应答 %2   校验错误 %3   超时 %4   复位 %5   未知设备 %6   写入 %7   回显 %8   "
+  return tr("轮询 %1   应答 %2   校验错误 %3   超时 %4   复位 %5   未知设备 %6   写入 %7   回显 %8   "
                         "异常应答 %9   噪声 %10   其他地址 %11")
       .arg(c.polls)
       .arg(c.replies)

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <limits>
 
+#include "dialogs/dialog_support.h"
 #include "protocol/display_rules.h"
 #include "protocol/registers.h"
 
@@ -39,12 +40,12 @@ QString ReasonText(protocol::StabilityVerdict::Reason reason) {
   using R = protocol::StabilityVerdict::Reason;
   switch (reason) {
     case R::Stable: return {};
-    case R::NoData: return QStringLiteral("无数据");
-    case R::TooShort: return QStringLiteral("数据不足");
-    case R::Gap: return QStringLiteral("数据中断");
-    case R::UnitChanged: return QStringLiteral("单位已改变");
-    case R::DoMoving: return QStringLiteral("溶解氧仍在变化");
-    case R::PhaseMoving: return QStringLiteral("相位差仍在变化");
+    case R::NoData: return TrendWindow::tr("无数据");
+    case R::TooShort: return TrendWindow::tr("数据不足");
+    case R::Gap: return TrendWindow::tr("数据中断");
+    case R::UnitChanged: return TrendWindow::tr("单位已改变");
+    case R::DoMoving: return TrendWindow::tr("溶解氧仍在变化");
+    case R::PhaseMoving: return TrendWindow::tr("相位差仍在变化");
   }
   return {};
 }
@@ -73,15 +74,15 @@ constexpr std::uint64_t kMaxAppendedAtOnce = 256;
 
 TrendWindow::TrendWindow(const TrendStore& store, QWidget* parent) : QWidget(parent, Qt::Window), m_store(store) {
   setObjectName(QStringLiteral("trendWindow"));
-  setWindowTitle(QStringLiteral("趋势图"));
+  setWindowTitle(tr("趋势图"));
   setAttribute(Qt::WA_DeleteOnClose, false);
   resize(820, 520);
 
   m_oxygen = new QLineSeries;
-  m_oxygen->setName(QStringLiteral("溶解氧"));
+  m_oxygen->setName(tr("溶解氧"));
   m_oxygen->setColor(kOxygenColour);
   m_temperature = new QLineSeries;
-  m_temperature->setName(QStringLiteral("温度"));
+  m_temperature->setName(tr("温度"));
   m_temperature->setColor(kTemperatureColour);
 
   m_oxygenLine.series = m_oxygen;
@@ -96,14 +97,14 @@ TrendWindow::TrendWindow(const TrendStore& store, QWidget* parent) : QWidget(par
 
   m_timeAxis = new QDateTimeAxis;
   m_timeAxis->setFormat(QStringLiteral("HH:mm:ss"));
-  m_timeAxis->setTitleText(QStringLiteral("时间"));
+  m_timeAxis->setTitleText(tr("时间"));
   m_timeAxis->setTickCount(6);
   m_oxygenAxis = new QValueAxis;
-  m_oxygenAxis->setTitleText(QStringLiteral("溶解氧 (mg/L)"));
+  m_oxygenAxis->setTitleText(tr("溶解氧 (mg/L)"));
   m_oxygenAxis->setLabelsColor(kOxygenColour);
   m_oxygenAxis->setLabelFormat(QStringLiteral("%.2f"));
   m_temperatureAxis = new QValueAxis;
-  m_temperatureAxis->setTitleText(QStringLiteral("温度 (℃)"));
+  m_temperatureAxis->setTitleText(tr("温度 (℃)"));
   m_temperatureAxis->setLabelsColor(kTemperatureColour);
   m_temperatureAxis->setLabelFormat(QStringLiteral("%.2f"));
   m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
@@ -137,9 +138,9 @@ TrendWindow::TrendWindow(const TrendStore& store, QWidget* parent) : QWidget(par
     }, Qt::QueuedConnection);
   });
 
-  m_valueLabel = new QLabel(QStringLiteral("溶解氧: -   温度: -"), this);
+  m_valueLabel = new QLabel(tr("溶解氧: -   温度: -"), this);
   m_valueLabel->setObjectName(QStringLiteral("valueLabel"));
-  m_stabilityLabel = new QLabel(QStringLiteral("未稳定"), this);
+  m_stabilityLabel = new QLabel(tr("未稳定"), this);
   m_stabilityLabel->setObjectName(QStringLiteral("stabilityLabel"));
   QFont strong = m_stabilityLabel->font();
   strong.setBold(true);
@@ -150,16 +151,16 @@ TrendWindow::TrendWindow(const TrendStore& store, QWidget* parent) : QWidget(par
 
   m_span = new QComboBox(this);
   m_span->setObjectName(QStringLiteral("spanList"));
-  m_span->addItems({QStringLiteral("5 分钟"), QStringLiteral("30 分钟"), QStringLiteral("2 小时"),
-                    QStringLiteral("全部")});
+  m_span->addItems({tr("5 分钟"), tr("30 分钟"), tr("2 小时"),
+                    tr("全部")});
   m_span->setCurrentIndex(kDefaultSpan);
-  m_pause = new QPushButton(QStringLiteral("暂停"), this);
+  m_pause = new QPushButton(tr("暂停"), this);
   m_pause->setObjectName(QStringLiteral("pauseButton"));
   m_pause->setCheckable(true);
-  m_resetZoom = new QPushButton(QStringLiteral("复位缩放"), this);
+  m_resetZoom = new QPushButton(tr("复位缩放"), this);
   m_resetZoom->setObjectName(QStringLiteral("resetZoomButton"));
   connect(m_pause, &QPushButton::toggled, this, [this](bool on) {
-    m_pause->setText(on ? QStringLiteral("继续") : QStringLiteral("暂停"));
+    m_pause->setText(on ? tr("继续") : tr("暂停"));
     if (!on) UpdateRanges(true);
   });
   connect(m_resetZoom, &QPushButton::clicked, this, &TrendWindow::ResetZoom);
@@ -167,11 +168,11 @@ TrendWindow::TrendWindow(const TrendStore& store, QWidget* parent) : QWidget(par
 
   auto* top = new QHBoxLayout;
   top->addWidget(m_valueLabel, 1);
-  top->addWidget(new QLabel(QStringLiteral("稳定性:"), this));
+  top->addWidget(new QLabel(tr("稳定性:"), this));
   top->addWidget(m_stabilityLabel);
   auto* controls = new QHBoxLayout;
   controls->addWidget(m_stabilityDetail, 1);
-  controls->addWidget(new QLabel(QStringLiteral("显示范围:"), this));
+  controls->addWidget(new QLabel(tr("显示范围:"), this));
   controls->addWidget(m_span);
   controls->addWidget(m_pause);
   controls->addWidget(m_resetZoom);
@@ -188,23 +189,23 @@ void TrendWindow::ShowReply(const QByteArray& reply) {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(reply.constData());
   const protocol::SensorReading r = protocol::DecodePollReply(bytes);
   const protocol::ShownReading s = protocol::ShowReading(r);
-  m_oxygenAxis->setTitleText(QStringLiteral("溶解氧 (%1)").arg(QString::fromUtf8(protocol::UnitText(r.unit))));
-  m_valueLabel->setText(QStringLiteral("溶解氧: %1 %2   温度: %3 ℃   相位差: %4°   状态: %5")
+  m_oxygenAxis->setTitleText(tr("溶解氧 (%1)").arg(QString::fromUtf8(protocol::UnitText(r.unit))));
+  m_valueLabel->setText(tr("溶解氧: %1 %2   温度: %3 ℃   相位差: %4°   状态: %5")
                             .arg(Text(s.doValue), Text(s.unit), Text(s.temperature), Text(s.phaseDiff),
                                  Text(s.status)));
 }
 
 void TrendWindow::ShowStability(const protocol::StabilityVerdict& verdict, qint64 windowMs) {
-  m_stabilityLabel->setText(QString::fromUtf8(protocol::StabilityText(verdict)));
+  m_stabilityLabel->setText(ui::SensorText(protocol::StabilityText(verdict)));
   QPalette palette = m_stabilityLabel->palette();
   palette.setColor(QPalette::WindowText, verdict.stable ? kStableColour : kUnstableColour);
   m_stabilityLabel->setPalette(palette);
   const QString unit = QString::fromUtf8(protocol::UnitText(verdict.unit));
-  QString detail = QStringLiteral("近 %1 秒: ").arg(windowMs / 1000);
+  QString detail = tr("近 %1 秒: ").arg(windowMs / 1000);
   if (verdict.samples == 0) {
     detail += ReasonText(verdict.reason);
   } else {
-    detail += QStringLiteral("溶解氧波动 %1 %2, 相位差波动 %3°")
+    detail += tr("溶解氧波动 %1 %2, 相位差波动 %3°")
                   .arg(QString::number(verdict.doSpread, 'f', 3), unit, QString::number(verdict.phaseSpread, 'f', 3));
     if (!verdict.stable) detail += QStringLiteral(" (%1)").arg(ReasonText(verdict.reason));
   }

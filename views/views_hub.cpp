@@ -48,10 +48,10 @@ ViewsHub::ViewsHub(QWidget* mainWindow, protocol::AppState& state, QMenu* window
 
   m_choosePath = [this] {
     const QString suggested = QDir::home().filePath(
-        QStringLiteral("溶解氧记录-%1.csv")
+        tr("溶解氧记录-%1.csv")
             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
-    return QFileDialog::getSaveFileName(m_mainWindow, QStringLiteral("选择记录文件"), suggested,
-                                        QStringLiteral("CSV 文件 (*.csv);;所有文件 (*)"), nullptr,
+    return QFileDialog::getSaveFileName(m_mainWindow, tr("选择记录文件"), suggested,
+                                        tr("CSV 文件 (*.csv);;所有文件 (*)"), nullptr,
                                         QFileDialog::DontConfirmOverwrite);
   };
 
@@ -77,9 +77,10 @@ ViewsHub::ViewsHub(QWidget* mainWindow, protocol::AppState& state, QMenu* window
       return action;
     };
     windowMenu->insertSeparator(before);
-    m_trendAction = add(QStringLiteral("趋势图"), "trendAction");
-    m_trafficAction = add(QStringLiteral("通信监视"), "trafficAction");
-    m_recordAction = add(QStringLiteral("开始记录"), "recordAction");
+    m_trendAction = add(QString(), "trendAction");
+    m_trafficAction = add(QString(), "trafficAction");
+    m_recordAction = add(QString(), "recordAction");
+    RetranslateMenu();
     connect(m_trendAction, &QAction::triggered, this, &ViewsHub::ShowTrend);
     connect(m_trafficAction, &QAction::triggered, this, &ViewsHub::ShowTraffic);
     connect(m_recordAction, &QAction::triggered, this, &ViewsHub::ToggleRecording);
@@ -88,7 +89,7 @@ ViewsHub::ViewsHub(QWidget* mainWindow, protocol::AppState& state, QMenu* window
   connect(&m_recorder, &ReplyRecorder::RecordingChanged, this, &ViewsHub::ShowRecordingState);
   connect(&m_recorder, &ReplyRecorder::RecordingChanged, this, &ViewsHub::UpdateTicking);
   connect(&m_recorder, &ReplyRecorder::Failed, this, [this](const QString& reason) {
-    ReportLater(QStringLiteral("记录已停止，无法写入记录文件：\n%1\n%2").arg(QDir::toNativeSeparators(m_recorder.Path()), reason));
+    ReportLater(tr("记录已停止，无法写入记录文件：\n%1\n%2").arg(QDir::toNativeSeparators(m_recorder.Path()), reason));
   });
 
   m_tick.setObjectName(QStringLiteral("viewsTick"));
@@ -168,18 +169,27 @@ void ViewsHub::ToggleRecording() {
 bool ViewsHub::StartRecording(const QString& path) {
   QString reason;
   if (m_recorder.Start(path, &reason)) return true;
-  ui::ShowMessage(m_mainWindow, QStringLiteral("无法写入记录文件：\n%1\n%2").arg(QDir::toNativeSeparators(path), reason));
+  ui::ShowMessage(m_mainWindow, tr("无法写入记录文件：\n%1\n%2").arg(QDir::toNativeSeparators(path), reason));
   return false;
 }
 
 void ViewsHub::StopRecording() { m_recorder.Stop(); }
 
+void ViewsHub::RetranslateMenu() {
+  if (m_trendAction) m_trendAction->setText(tr("趋势图"));
+  if (m_trafficAction) m_trafficAction->setText(tr("通信监视"));
+  SetRecordActionText();
+}
+
+void ViewsHub::SetRecordActionText() {
+  if (!m_recordAction) return;
+  m_recordAction->setText(m_recorder.IsRecording() ? tr("停止记录 (%1)").arg(QFileInfo(m_recorder.Path()).fileName())
+                                                   : tr("开始记录"));
+}
+
 void ViewsHub::ShowRecordingState() {
-  const bool recording = m_recorder.IsRecording();
-  if (m_recordAction)
-    m_recordAction->setText(recording ? QStringLiteral("停止记录 (%1)").arg(QFileInfo(m_recorder.Path()).fileName())
-                                      : QStringLiteral("开始记录"));
-  emit RecordingChanged(recording, m_recorder.Path(), m_recorder.RowsWritten());
+  SetRecordActionText();
+  emit RecordingChanged(m_recorder.IsRecording(), m_recorder.Path(), m_recorder.RowsWritten());
 }
 
 void ViewsHub::ReportLater(const QString& text) {

@@ -53,6 +53,8 @@ class ViewsHub : public QObject {
   // True while the tick is running.
   bool Ticking() const { return m_tick.isActive(); }
   ReplyRecorder& Recorder() { return m_recorder; }
+  // Puts the hub's window-menu entries into the language in use.
+  void RetranslateMenu();
   const TrafficLog& Log() const { return m_log; }
   QAction* TrendAction() const { return m_trendAction.data(); }
   QAction* TrafficAction() const { return m_trafficAction.data(); }
@@ -95,6 +97,7 @@ class ViewsHub : public QObject {
   bool TrendShown() const;
   bool TrafficShown() const;
   void ShowRecordingState();
+  void SetRecordActionText();
   void ReportLater(const QString& text);
 
   QPointer<QWidget> m_mainWindow;

@@ -14,9 +14,17 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <functional>
+#include <memory>
 #include <set>
 
+#include <QGroupBox>
+#include <QScopeGuard>
+#include "app/language.h"
 #include "app/main_dialog.h"
+#include "dialogs/factory_info_dialog.h"
+#include "dialogs/sensor_config_dialog.h"
+#include "dialogs/sensor_signal_dialog.h"
 #include "app/sensor_tool_app.h"
 #include "dialogs/dialog_support.h"
 #include "gui_helpers.h"
@@ -63,6 +71,37 @@ void AnswerNextQuestion(QMessageBox::StandardButton button, QString* asked) {
   timer->start();
 }
 
+// What an operator reads in a window: its title, the texts of its labels,
+// buttons, group boxes, combo lists, boxes and tool tips, and its actions.
+QStringList ShownTexts(QWidget* window) {
+  QStringList texts{window->windowTitle()};
+  for (QWidget* w : window->findChildren<QWidget*>()) {
+    texts << w->toolTip();
+    if (auto* label = qobject_cast<QLabel*>(w)) texts << label->text();
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) texts << button->text();
+    if (auto* group = qobject_cast<QGroupBox*>(w)) texts << group->title();
+    if (auto* box = qobject_cast<QLineEdit*>(w)) texts << box->text() << box->placeholderText();
+    if (auto* list = qobject_cast<QComboBox*>(w))
+      for (int i = 0; i < list->count(); ++i) texts << list->itemText(i);
+  }
+  for (QAction* action : window->findChildren<QAction*>()) texts << action->text();
+  return texts;
+}
+
+// The texts that still hold a Chinese character or Chinese punctuation.
+QStringList WithChinese(const QStringList& texts) {
+  QStringList found;
+  for (const QString& text : texts)
+    for (QChar c : text) {
+      const char16_t u = c.unicode();
+      if ((u >= 0x3000 && u <= 0x303F) || (u >= 0x4E00 && u <= 0x9FFF) || (u >= 0xFF00 && u <= 0xFFEF)) {
+        found << text;
+        break;
+      }
+    }
+  return found;
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -70,6 +109,8 @@ class MainWindowTest : public QObject {
 
  private slots:
   void initialDisplayAndWindowCommands();
+  void systemLanguageFromTheEnvironment();
+  void englishReachesEveryWindowAndSwitchesBack();
   void enterAndEscapeAskBeforeDroppingAWrite();
   void actionsBeforeTheirTimeAreRefused();
   void searchFindsTheSensorThenPollsOnlyIt();
@@ -80,6 +121,99 @@ class MainWindowTest : public QObject {
   void closePortThenAnotherPortCarriesTheTraffic();
   void bindingMadeInTheDialogSurvivesARestart();
 };
+
+void MainWindowTest::systemLanguageFromTheEnvironment() {
+  const char* const names[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+  QHash<QByteArray, QByteArray> saved;
+  for (const char* name : names) saved.insert(name, qgetenv(name));
+  const auto restore = qScopeGuard([&] {
+    for (const char* name : names)
+      saved.value(name).isNull() ? qunsetenv(name) : qputenv(name, saved.value(name));
+  });
+  using i18n::Language;
+  struct Case {
+    const char* language;
+    const char* lcAll;
+    const char* lang;
+    Language expected;
+  };
+  const Case cases[] = {
+      {"en", nullptr, nullptr, Language::English},
+      {nullptr, nullptr, "C.UTF-8", Language::Chinese},
+      {nullptr, nullptr, "zh_CN.UTF-8", Language::Chinese},
+      {nullptr, nullptr, "en_GB.UTF-8", Language::English},
+      {nullptr, nullptr, nullptr, Language::Chinese},
+      // The first preference of LANGUAGE wins over the locale.
+      {"zh_CN:en", nullptr, "en_US.UTF-8", Language::Chinese},
+      {nullptr, "en_US.UTF-8", "zh_CN.UTF-8", Language::English},
+      {nullptr, "POSIX", "en_US.UTF-8", Language::Chinese},
+      // Names that merely begin with "en" are other languages.
+      {nullptr, nullptr, "eo.UTF-8", Language::Chinese},
+  };
+  for (const Case& c : cases) {
+    for (const char* name : names) qunsetenv(name);
+    if (c.language) qputenv("LANGUAGE", c.language);
+    if (c.lcAll) qputenv("LC_ALL", c.lcAll);
+    if (c.lang) qputenv("LANG", c.lang);
+    const QByteArray name = QByteArray(c.language ? c.language : "-") + ' ' + (c.lcAll ? c.lcAll : "-") + ' ' +
+                            (c.lang ? c.lang : "-");
+    QVERIFY2(i18n::SystemLanguage() == c.expected, name.constData());
+  }
+}
+
+void MainWindowTest::englishReachesEveryWindowAndSwitchesBack() {
+  protocol::AppState state;
+  CMainDlg window(state);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  const QStringList chinese = ShownTexts(&window);
+  QVERIFY(!WithChinese(chinese).isEmpty());
+
+  // Its translators leave the application with it.
+  i18n::Translators translators;
+  translators.Apply(*qApp, i18n::Language::English);
+  QCoreApplication::sendPostedEvents();
+
+  // The window already open follows the switch.
+  const std::pair<int, const char*> buttons[] = {{1002, "Open"}, {1026, "Auto connect"}, {1025, "Manual connect"}};
+  for (const auto& [id, text] : buttons) QCOMPARE(Button(&window, id)->text(), QString::fromLatin1(text));
+  QVERIFY2(WithChinese(ShownTexts(&window)).isEmpty(), qPrintable(WithChinese(ShownTexts(&window)).join(u'|')));
+
+  // Windows opened later come up in English.
+  const std::pair<const char*, std::function<QWidget*()>> windows[] = {
+      {"configuration", [&] { return new CSensorConfigDlg(state); }},
+      {"signal", [&] { return new CSensorSignalDlg(state); }},
+      {"factory information", [&] { return new CFactoryInfoDlg(state); }}};
+  for (const auto& [name, make] : windows) {
+    std::unique_ptr<QWidget> sensorWindow(make());
+    sensorWindow->show();
+    QVERIFY2(QTest::qWaitForWindowExposed(sensorWindow.get()), name);
+    const QStringList left = WithChinese(ShownTexts(sensorWindow.get()));
+    QVERIFY2(left.isEmpty(), qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(name), left.join(u'|'))));
+  }
+
+  // A refusal in a message box, with its title and button.
+  QString boxTexts;
+  auto* timer = new QTimer(&window);
+  timer->setInterval(20);
+  connect(timer, &QTimer::timeout, [timer, &boxTexts] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    timer->stop();
+    boxTexts = ShownTexts(box).join(u'|');
+    box->accept();
+  });
+  timer->start();
+  QTest::mouseClick(Button(&window, 1026), Qt::LeftButton);
+  QTRY_VERIFY_WITH_TIMEOUT(!boxTexts.isEmpty(), 10000);
+  QVERIFY2(boxTexts.contains(QStringLiteral("Open the serial port first.")), qPrintable(boxTexts));
+  QVERIFY2(WithChinese({boxTexts}).isEmpty(), qPrintable(boxTexts));
+
+  // Back to Chinese: every text as it was before the switch.
+  translators.Apply(*qApp, i18n::Language::Chinese);
+  QCoreApplication::sendPostedEvents();
+  QCOMPARE(ShownTexts(&window), chinese);
+}
 
 void MainWindowTest::initialDisplayAndWindowCommands() {
   protocol::AppState state;
