@@ -224,6 +224,7 @@ void CMainDlg::changeEvent(QEvent* event) {
     setWindowTitle(tr("Tarn 一体化荧光法溶解氧仪管理工具"));
     SetWindowMenuTexts();
     if (m_views) m_views->RetranslateMenu();
+    if (m_records) m_records->RetranslateMenu();
     ShowPortState(m_portShownOpen);
     if (m_recordingMark) {
       m_recordingMark->setText(tr("● 记录中"));

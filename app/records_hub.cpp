@@ -52,8 +52,9 @@ RecordsHub::RecordsHub(QWidget* mainWindow, protocol::AppState& state, QMenu* wi
     windowMenu->insertAction(before, action);
     return action;
   };
-  m_calibrationsAction = add(QStringLiteral("标定记录"), "calibrationRecordsAction");
-  m_settingsAction = add(QStringLiteral("记录设置…"), "recordSettingsAction");
+  m_calibrationsAction = add(QString(), "calibrationRecordsAction");
+  m_settingsAction = add(QString(), "recordSettingsAction");
+  RetranslateMenu();
   connect(m_calibrationsAction, &QAction::triggered, this, &RecordsHub::ShowCalibrations);
   connect(m_settingsAction, &QAction::triggered, this, &RecordsHub::ShowSettings);
 }
@@ -195,4 +196,9 @@ void RecordsHub::ShowSettings() {
     emit DatabaseChosen();
   });
   dialog->open();
+}
+
+void RecordsHub::RetranslateMenu() {
+  if (m_calibrationsAction) m_calibrationsAction->setText(tr("标定记录"));
+  if (m_settingsAction) m_settingsAction->setText(tr("记录设置…"));
 }

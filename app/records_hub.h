@@ -40,6 +40,8 @@ class RecordsHub : public QObject {
 
   QAction* CalibrationsAction() const { return m_calibrationsAction.data(); }
   QAction* SettingsAction() const { return m_settingsAction.data(); }
+  // The menu entries' texts in the language in force.
+  void RetranslateMenu();
 
   // The calibrations window, made on first use; it reads the database the
   // operator chose at the moment it is made.

@@ -824,6 +824,17 @@ then log out and log in again.</translation>
     </message>
 </context>
 <context>
+    <name>RecordsHub</name>
+    <message>
+        <source>标定记录</source>
+        <translation>Calibration records</translation>
+    </message>
+    <message>
+        <source>记录设置…</source>
+        <translation>Records settings…</translation>
+    </message>
+</context>
+<context>
     <name>SensorTexts</name>
     <message>
         <source>串口断开</source>
