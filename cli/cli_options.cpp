@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "cli/cli_output.h"
+#include "cli/cli_texts.h"
 #include "protocol/app_state.h"
 #include "protocol/entry_parse.h"
 #include "protocol/rtu_frame.h"
@@ -35,6 +37,16 @@ constexpr CommandEntry kCommands[] = {
     {Command::Search, "search"}, {Command::Read, "read"},   {Command::Set, "set"},
     {Command::Calibrate, "calibrate"}, {Command::Watch, "watch"}, {Command::History, "history"},
 };
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// A message with its values put in, in one pass so a value holding "%2"
+// stays as it is.
+std::string T(const QString& text) { return text.toStdString(); }
+std::string T(const QString& text, const std::string& a) { return text.arg(Q(a)).toStdString(); }
+std::string T(const QString& text, const std::string& a, const std::string& b) {
+  return text.arg(Q(a), Q(b)).toStdString();
+}
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -156,9 +168,11 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
   QCommandLineParser parser;
   parser.addOptions({port, address, timeout, count, json, csv, yes, help, version, serial, since, until, db});
   if (!parser.parse(arguments)) {
-    std::string message = parser.errorText().toStdString();
-    if (!message.empty()) message[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(message[0])));
-    if (!message.empty() && message.back() == '.') message.pop_back();
+    // Qt's own words (translated by Qt's catalogue), as a clause of our line.
+    QString error = parser.errorText();
+    if (error.endsWith(QLatin1Char('.')) || error.endsWith(QStringLiteral("。"))) error.chop(1);
+    if (!error.isEmpty()) error[0] = error[0].toLower();
+    const std::string message = error.toStdString();
     // The command named anywhere, so the hint points at its own help.
     for (const std::string& token : args)
       for (const CommandEntry& c : kCommands)
@@ -174,35 +188,35 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
     for (const CommandEntry& c : kCommands)
       if (positional[0] == c.name) o.command = c.command;
     if (o.command == Command::None && positional[0] != "help")
-      return fail("unknown command '" + positional[0] + "' (commands: search, read, set, calibrate, watch, history)");
+      return fail(T(CliTexts::tr("未知命令 '%1'（命令：search、read、set、calibrate、watch、history）"), positional[0]));
   }
 
   std::string text;
   if (parser.isSet(port)) {
     text = last(port);
     const std::optional<PortChoice> choice = ParsePort(text);
-    if (!choice) return fail("invalid port '" + text + "': give COM1..COM15 or a device path such as /dev/ttyUSB0");
+    if (!choice) return fail(T(CliTexts::tr("无效的端口 '%1'：请给出 COM1..COM15 或设备路径，例如 /dev/ttyUSB0"), text));
     o.port = *choice;
   }
   if (parser.isSet(address)) {
     long long n = 0;
     text = last(address);
     if (!ParseWhole(text, &n) || n < 1 || n > 254)
-      return fail("invalid address '" + text + "': the bus address is 1..254");
+      return fail(T(CliTexts::tr("无效的地址 '%1'：总线地址为 1..254"), text));
     o.address = static_cast<int>(n);
   }
   if (parser.isSet(timeout)) {
     double seconds = 0;
     text = last(timeout);
     if (!ParseSeconds(text, &seconds) || seconds <= 0 || seconds > 86400)
-      return fail("invalid timeout '" + text + "': give seconds, more than 0");
+      return fail(T(CliTexts::tr("无效的超时 '%1'：请给出大于 0 的秒数"), text));
     o.timeoutSeconds = seconds;
   }
   if (parser.isSet(count)) {
     long long n = 0;
     text = last(count);
     if (!ParseWhole(text, &n) || n < 1 || n > 0xFFFFFFFFLL)
-      return fail("invalid count '" + text + "': give a whole number above 0");
+      return fail(T(CliTexts::tr("无效的次数 '%1'：请给出大于 0 的整数"), text));
     o.count = static_cast<std::uint32_t>(n);
   }
   o.json = parser.isSet(json);
@@ -216,7 +230,7 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
     if (positional.size() > 1) {
       for (const CommandEntry& c : kCommands)
         if (positional[1] == c.name) out.helpFor = c.command;
-      if (out.helpFor == Command::None) return fail("no help for '" + positional[1] + "': not a command");
+      if (out.helpFor == Command::None) return fail(T(CliTexts::tr("没有 '%1' 的帮助：它不是命令"), positional[1]));
     }
     return out;
   }
@@ -229,13 +243,13 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
     out.helpFor = o.command;
     return out;
   }
-  if (o.command == Command::None) return fail("no command given (search, read, set, calibrate, watch or history)");
+  if (o.command == Command::None) return fail(T(CliTexts::tr("没有给出命令（search、read、set、calibrate、watch 或 history）")));
 
   // Options of one command must not be given to another.
   for (const QCommandLineOption* option : {&json, &csv, &count, &yes, &serial, &since, &until, &db}) {
     const std::string name = "--" + option->names().last().toStdString();
     if (parser.isSet(*option) && !CommandTakes(o.command, name))
-      return fail("option '" + name + "' does not apply to '" + CommandName(o.command) + "'");
+      return fail(T(CliTexts::tr("选项 '%1' 不适用于 '%2'"), name, CommandName(o.command)));
   }
   // history reads the records database, not the line: a port or an address
   // given to it would look as if it selected something, and it does not.
@@ -243,8 +257,7 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
     for (const QCommandLineOption* option : {&port, &address, &timeout}) {
       const std::string name = "--" + option->names().last().toStdString();
       if (parser.isSet(*option))
-        return fail("option '" + name + "' does not apply to 'history' (it reads the records database; "
-                    "use --serial to choose a sensor)");
+        return fail(T(CliTexts::tr("选项 '%1' 不适用于 'history'（它读取记录数据库；请用 --serial 选择传感器）"), name));
     }
 
   const std::vector<std::string> operands(positional.begin() + 1, positional.end());
@@ -253,14 +266,14 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
     case Command::Read:
     case Command::Watch:
       if (!operands.empty())
-        return fail(std::string("'") + CommandName(o.command) + "' takes no operand, got '" + operands[0] + "'");
+        return fail(T(CliTexts::tr("'%1' 不带操作数，却给出了 '%2'"), CommandName(o.command), operands[0]));
       if (o.command == Command::Search && o.address)
-        return fail("'search' walks the addresses itself; --address does not apply");
+        return fail(T(CliTexts::tr("'search' 自己遍历地址；--address 不适用")));
       break;
     case Command::Set: {
       if (operands.empty())
-        return fail("'set' needs a field and a value: filter, pressure, unit, address, zero, air, "
-                    "factory-zero, factory-air or serial");
+        return fail(T(CliTexts::tr("'set' 需要一个字段和一个值：filter、pressure、unit、address、zero、air、factory-zero、"
+                      "factory-air 或 serial")));
       bool known = false;
       for (const FieldEntry& f : kFields)
         if (operands[0] == f.name) {
@@ -268,36 +281,37 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
           known = true;
         }
       if (!known)
-        return fail("unknown field '" + operands[0] +
-                    "' (fields: filter, pressure, unit, address, zero, air, factory-zero, factory-air, serial)");
-      if (operands.size() < 2) return fail(std::string("'set ") + FieldName(o.field) + "' needs a value");
-      if (operands.size() > 2) return fail("'set' takes one value, got '" + operands[2] + "' as well");
+        return fail(T(CliTexts::tr("未知字段 '%1'（字段：filter、pressure、unit、address、zero、air、"
+                                   "factory-zero、factory-air、serial）"),
+                      operands[0]));
+      if (operands.size() < 2) return fail(T(CliTexts::tr("'set %1' 需要一个值"), FieldName(o.field)));
+      if (operands.size() > 2) return fail(T(CliTexts::tr("'set' 只带一个值，却还给出了 '%1'"), operands[2]));
       o.value = operands[1];
       break;
     }
     case Command::Calibrate:
       if (operands.size() != 1)
-        return fail(operands.empty() ? "'calibrate' needs one of: zero, air, restore"
-                                     : "'calibrate' takes one operand, got '" + operands[1] + "' as well");
+        return fail(operands.empty() ? T(CliTexts::tr("'calibrate' 需要以下之一：zero、air、restore"))
+                                     : T(CliTexts::tr("'calibrate' 只带一个操作数，却还给出了 '%1'"), operands[1]));
       if (operands[0] == "zero") o.calibration = Calibration::Zero;
       else if (operands[0] == "air") o.calibration = Calibration::Air;
       else if (operands[0] == "restore") o.calibration = Calibration::Restore;
-      else return fail("unknown calibration '" + operands[0] + "' (zero, air or restore)");
+      else return fail(T(CliTexts::tr("未知标定 '%1'（zero、air 或 restore）"), operands[0]));
       break;
     case Command::History: {
       if (operands.size() != 1)
-        return fail(operands.empty() ? "'history' needs one of: readings, writes, calibrations"
-                                     : "'history' takes one operand, got '" + operands[1] + "' as well");
+        return fail(operands.empty() ? T(CliTexts::tr("'history' 需要以下之一：readings、writes、calibrations"))
+                                     : T(CliTexts::tr("'history' 只带一个操作数，却还给出了 '%1'"), operands[1]));
       HistoryArgs& h = o.history;
       if (!ParseHistoryTable(QString::fromStdString(operands[0]), &h.table))
-        return fail("unknown table '" + operands[0] + "' (readings, writes or calibrations)");
-      if (o.json && o.csv) return fail("give either --json or --csv, not both");
+        return fail(T(CliTexts::tr("未知表 '%1'（readings、writes 或 calibrations）"), operands[0]));
+      if (o.json && o.csv) return fail(T(CliTexts::tr("请只给出 --json 或 --csv 之一，不要同时给出")));
       h.format = o.json ? HistoryArgs::Format::Json : o.csv ? HistoryArgs::Format::Csv : HistoryArgs::Format::Text;
       if (parser.isSet(serial)) {
         quint32 number = 0;
         text = last(serial);
         if (!ParseHistorySerial(QString::fromStdString(text), &number))
-          return fail("invalid serial number '" + text + "': give it as the windows show it or as printed on the sensor");
+          return fail(T(CliTexts::tr("无效的序列号 '%1'：请按窗口显示的或传感器上印的写法给出"), text));
         h.serial = number;
       }
       for (const auto& [option, time] : {std::pair{&since, &h.since}, std::pair{&until, &h.until}}) {
@@ -305,14 +319,14 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
         QString reason;
         text = last(*option);
         if (!ParseHistoryTime(QString::fromStdString(text), time, &reason))
-          return fail("invalid --" + option->names().last().toStdString() + " '" + text + "': give a time such as "
-                      "2026-03-14 or 2026-03-14T08:00:00Z");
+          return fail(T(CliTexts::tr("无效的 --%1 '%2'：请给出时间，例如 2026-03-14 或 2026-03-14T08:00:00Z"),
+                        option->names().last().toStdString(), text));
       }
       if (h.since.isValid() && h.until.isValid() && h.until < h.since)
-        return fail("--until is before --since: no record can lie between them");
+        return fail(T(CliTexts::tr("--until 早于 --since：两者之间不会有记录")));
       if (parser.isSet(db)) {
         text = last(db);
-        if (text.empty()) return fail("--db needs a database: a file path or postgresql://user@host/db");
+        if (text.empty()) return fail(T(CliTexts::tr("--db 需要一个数据库：文件路径或 postgresql://user@host/db")));
         h.db = QString::fromStdString(text);
       }
       break;
@@ -462,7 +476,7 @@ std::optional<SetValue> CheckSetValue(SetField field, const std::string& text, s
     else if (lower == "mg/l" || lower == "1") v.integer = 1;
     else if (lower == "%" || lower == "0") v.integer = 0;
     else {
-      *message = "invalid unit '" + text + "': give mg/L (or 1), % (or 0), or toggle";
+      *message = T(CliTexts::tr("无效的单位 '%1'：请给出 mg/L（或 1）、%（或 0）或 toggle"), text);
       return std::nullopt;
     }
     return v;
@@ -471,11 +485,11 @@ std::optional<SetValue> CheckSetValue(SetField field, const std::string& text, s
   if (IsNumberField(field)) {
     const std::optional<float> parsed = protocol::ParseEntryNumber(text);
     if (!parsed) {
-      *message = protocol::entry_texts::kNumberParse;
+      *message = SensorTextUtf8(protocol::entry_texts::kNumberParse);
       return std::nullopt;
     }
     if (const char* refusal = protocol::NumberEntryRangeError(kind, *parsed)) {
-      *message = refusal;
+      *message = SensorTextUtf8(refusal);
       return std::nullopt;
     }
     v.number = *parsed;
@@ -483,11 +497,11 @@ std::optional<SetValue> CheckSetValue(SetField field, const std::string& text, s
   }
   const std::optional<std::uint32_t> parsed = protocol::ParseEntryInteger(text);
   if (!parsed) {
-    *message = protocol::entry_texts::kIntegerParse;
+    *message = SensorTextUtf8(protocol::entry_texts::kIntegerParse);
     return std::nullopt;
   }
   if (const char* refusal = protocol::IntegerEntryRangeError(kind, *parsed)) {
-    *message = refusal;
+    *message = SensorTextUtf8(refusal);
     return std::nullopt;
   }
   v.integer = *parsed;

@@ -1,5 +1,6 @@
 #include "cli/cli_output.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 
 #include "uitexts/link_texts.h"
@@ -108,6 +109,10 @@ std::string CsvStaleRow(const QDateTime& when, std::uint8_t address) {
 std::string WatchStaleLine(const std::string& time, std::uint8_t address) {
   return time + "  地址 " + std::to_string(address) + "  " + ui_texts::kNoReply + "\n";
 }
+
+QString SensorText(const char* text) { return QCoreApplication::translate("SensorTexts", text); }
+
+std::string SensorTextUtf8(const char* text) { return SensorText(text).toStdString(); }
 
 std::string SetFieldShown(SetField field, const protocol::SensorReading& reading) {
   const char* key = "";

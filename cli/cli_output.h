@@ -1,5 +1,6 @@
 #pragma once
 #include <QDateTime>
+#include <QString>
 #include <cstdint>
 #include <string>
 
@@ -45,6 +46,11 @@ WriteOutcome WriteAll(int fd, const std::string& text, std::string* reason);
 // True when `fd` is an open descriptor. With standard output closed, the
 // next file the program opens would take its number and receive the output.
 bool DescriptorOpen(int fd);
+
+// A text of the protocol core or of uitexts/ (marked SENSOR_TEXT) in the
+// operator's language, as the windows show it.
+QString SensorText(const char* text);
+std::string SensorTextUtf8(const char* text);
 
 // The shown text of the field a `set` changed, e.g. "滤波 = 42".
 std::string SetFieldShown(SetField field, const protocol::SensorReading& reading);

@@ -1,17 +1,14 @@
 #include "cli/cli_session.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <cstdio>
-#include <cstring>
 #include <utility>
 
 #include "cli/cli_output.h"
+#include "cli/cli_texts.h"
 #include "protocol/display_rules.h"
 #include "protocol/registers.h"
-#include "serial/port_naming.h"
 #include "uitexts/link_texts.h"
 
 #ifndef _WIN32
@@ -23,31 +20,59 @@ namespace cli {
 namespace {
 
 constexpr int kDefaultTimeoutMs = 10000;
+// Without --timeout a write ends by the link's own limit of sends, which
+// names the failure; the deadline only backs it up.
+constexpr int kDefaultWriteTimeoutMs = (protocol::kMaxWriteSends + 2) * protocol::kWritePeriodMs;
 
-std::string SecondsText(int ms) {
+QString SecondsText(int ms) {
   // Whole seconds or one decimal, independent of the locale.
-  if (ms % 1000 == 0) return std::to_string(ms / 1000);
-  return std::to_string(ms / 1000) + "." + std::to_string((ms % 1000) / 100);
+  if (ms % 1000 == 0) return QString::number(ms / 1000);
+  return QString::number(ms / 1000) + QLatin1Char('.') + QString::number((ms % 1000) / 100);
 }
 
-std::string Now() {
+QString Now() {
   const QDateTime now = QDateTime::currentDateTime();
-  return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs).toStdString();
+  return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
+
+protocol::SensorReading Decode(const QByteArray& reply) {
+  return protocol::DecodePollReply(reinterpret_cast<const std::uint8_t*>(reply.constData()));
+}
+
+std::uint8_t ReplyAddress(const QByteArray& reply) { return static_cast<std::uint8_t>(reply.at(0)); }
 
 }  // namespace
 
 CliSession::CliSession(const Options& options, std::optional<SetValue> setValue, QObject* parent)
-    : QObject(parent), options_(options), setValue_(std::move(setValue)) {
-  pollTimer_.setTimerType(Qt::PreciseTimer);
-  writeTimer_.setTimerType(Qt::PreciseTimer);
+    : QObject(parent),
+      options_(options),
+      setValue_(std::move(setValue)),
+      transport_(comm_),
+      link_(transport_, state_) {
   deadline_.setSingleShot(true);
-  connect(&pollTimer_, &QTimer::timeout, this, &CliSession::OnPollTick);
-  connect(&writeTimer_, &QTimer::timeout, this, &CliSession::OnWriteTick);
+  deadline_.setTimerType(Qt::PreciseTimer);
   connect(&deadline_, &QTimer::timeout, this, &CliSession::OnDeadline);
-  connect(&comm_, &CMSComm::OnComm, this, &CliSession::OnComm);
-  connect(&comm_, &CMSComm::PortFailed, this, [this](const QString& text) {
-    Err(text.toStdString() + "\n");
+  connect(&link_, &sensorlink::SensorLink::Event, this, &CliSession::OnEvent);
+  connect(&link_, &sensorlink::SensorLink::AddressPolled, this, &CliSession::OnAddressPolled);
+  connect(&link_, &sensorlink::SensorLink::ReplyAccepted, this,
+          [this](const QByteArray& reply) { OnReplyAccepted(reply); });
+  connect(&link_, &sensorlink::SensorLink::FrameSent, this, [this](const QByteArray& frame) {
+    if (phase_ == Phase::Writing &&
+        frame == QByteArray(reinterpret_cast<const char*>(write_.frame.data()), static_cast<int>(write_.frame.size())))
+      ++writesSent_;
+  });
+  connect(&link_, &sensorlink::SensorLink::PortResetStarted, this, [this] {
+    if (phase_ == Phase::Done) return;
+    EndProgressLine();
+    Say(CliTexts::tr("%1 次轮询无应答：重新打开 %2")
+            .arg(protocol::kMissedPollsBeforeReset + 1)
+            .arg(QString::fromStdString(options_.port.Shown())));
+  });
+  // The device went away (unplugged adapter): a command does not wait for it.
+  connect(&link_, &sensorlink::SensorLink::PortLost, this, [this](const QString& reason) {
+    if (phase_ == Phase::Done) return;
+    EndProgressLine();
+    Say(reason);
     Finish(kExitFailed);
   });
 #ifndef _WIN32
@@ -56,8 +81,6 @@ CliSession::CliSession(const Options& options, std::optional<SetValue> setValue,
 }
 
 CliSession::~CliSession() = default;
-
-// ---------------------------------------------------------------- the port
 
 bool CliSession::BindPort() {
   if (options_.port.devicePath.empty()) {
@@ -69,7 +92,7 @@ bool CliSession::BindPort() {
   // left behind in the file system however the run ends.
   const QString device = QString::fromStdString(options_.port.devicePath);
   if (!QFileInfo::exists(device)) {
-    Err("sensortool-cli: " + options_.port.devicePath + " does not exist\n");
+    Say(QStringLiteral("sensortool-cli: ") + CliTexts::tr("%1 不存在").arg(device));
     return false;
   }
   const QString canonical = QFileInfo(device).canonicalFilePath();
@@ -78,222 +101,100 @@ bool CliSession::BindPort() {
   return true;
 }
 
-// The desktop tool's opening sequence.
-bool CliSession::RunOpeningSequence() {
-  comm_.SetInputMode(1);
-  comm_.SetInBufferSize(1024);
-  comm_.SetOutBufferSize(512);
-  comm_.SetSettings(QStringLiteral("9600,n,8,1"));
-  if (!comm_.PortOpen() && !comm_.SetPortOpen(true)) return false;
-  state_.portOpen = true;
-  comm_.SetRThreshold(1);
-  comm_.SetInputLen(0);
-  (void)comm_.Input();  // stale bytes
-  return true;
-}
-
 void CliSession::Start() {
-  clock_.start();
   if (!BindPort()) {
     Finish(kExitFailed);
     return;
   }
-  if (!RunOpeningSequence()) {
-    Err(comm_.LastError().toStdString() + "\n");
+  if (!link_.Open()) {
+    Say(transport_.LastError());
     Finish(kExitFailed);
     return;
   }
-
   phase_ = Phase::Connecting;
-  if (options_.address) {
-    // A given address: poll it, no walk.
-    searching_ = false;
-    state_.manualAddressing = true;
-    state_.addressHeld = true;
-    state_.currentAddress = static_cast<std::uint8_t>(*options_.address);
-  } else {
-    // The automatic connection: walk from address 0.
-    searching_ = true;
-    state_.manualAddressing = false;
-    state_.currentAddress = 0;
-  }
-  StartDeadline(!searching_);
-  OnPollTick();
-  pollTimer_.start(protocol::kSearchPeriodMs);
+  searching_ = !options_.address.has_value();
+  // The walk ends by itself after address 254; a given address needs a limit.
+  StartDeadline(searching_ ? 0 : kDefaultTimeoutMs);
+  if (searching_)
+    link_.StartSearch();
+  else
+    link_.ConnectTo(static_cast<std::uint8_t>(*options_.address));
 }
 
-// ------------------------------------------------------------ link window
+// ------------------------------------------------------------ link events
 
-void CliSession::RestartPollTimer(int periodMs) {
-  if (phase_ == Phase::Done) return;
-  pollTimer_.start(periodMs);
-}
-
-void CliSession::StopPollAndDisplayTimers() { pollTimer_.stop(); }
-
-void CliSession::BeginPortReset() {
-  // More than three polls went unanswered: close the port and reopen it after
-  // the same pause as the desktop tool, dropping any outstanding write.
-  if (resetRunning_) return;
-  resetRunning_ = true;
-  EndProgressLine();
-  Err("no reply to " + std::to_string(protocol::kMissedPollsBeforeReset + 1) +
-      " polls: reopening " + options_.port.Shown() + "\n");
-  comm_.SetPortOpen(false);
-  QTimer::singleShot(protocol::kPortResetWaitMs, this, [this] {
-    resetRunning_ = false;
-    if (phase_ == Phase::Done) return;
-    if (!RunOpeningSequence()) {
-      Err(comm_.LastError().toStdString() + "\n");
-      Finish(kExitFailed);
-      return;
-    }
-    state_.missedPolls = 0;
-  });
-}
-
-
-void CliSession::SetAddressShown(std::uint8_t address) {
-  if (!searching_ || phase_ != Phase::Connecting) return;
-  const std::string text = "searching: polling address " + std::to_string(address);
-  if (progressOnTty_) {
-    Err("\r" + text + "   ");
-    progressOpen_ = true;
-  } else {
-    Err(text + "\n");
-  }
-}
-
-void CliSession::Report(const protocol::LinkEvent& event) {
+void CliSession::OnEvent(const protocol::LinkEvent& event) {
   using Kind = protocol::LinkEventKind;
-  if (const char* state = ui_texts::CommStateText(event)) {
-    commState_ = state;
+  // A missing reply is what the messages say already: the state keeps the
+  // fault that may have caused it (a check error, an exception reply).
+  const char* state = ui_texts::CommStateText(event);
+  if (state && event.kind != Kind::NoReply) {
+    commState_ = SensorText(state);
     commStateIsTrouble_ = event.kind != Kind::ReplyAccepted;
   }
   switch (event.kind) {
     case Kind::WriteConfirmed:
-      OnWriteConfirmed();
+      if (phase_ == Phase::Writing) OnWriteConfirmed();
       break;
     case Kind::SearchExhausted:
       // The walk passed address 254; the answer of 254 gets one more step.
-      searchExhausted_ = true;
+      if (phase_ != Phase::Connecting || !searching_) break;
+      QTimer::singleShot(protocol::kSearchPeriodMs, this, [this] {
+        if (phase_ != Phase::Connecting) return;
+        EndProgressLine();
+        Say(SensorText(ui_texts::kNoDeviceFound));
+        Finish(kExitFailed);
+      });
       break;
     case Kind::WriteRefused:
     case Kind::WriteUnanswered:
       if (phase_ != Phase::Writing) break;
-      writeTimer_.stop();
-      deadline_.stop();
       EndProgressLine();
-      Err(ui_texts::MessageText(event) + "\n");
+      Say(QString::fromStdString(ui_texts::MessageText(event, SensorTextUtf8)));
       Finish(kExitFailed);
+      break;
+    case Kind::CrcError:
+    case Kind::UnknownDevice:
+    case Kind::ForeignAddress:
+      if (phase_ == Phase::Watching) Say(Now() + QStringLiteral("  ") + commState_);
       break;
     default:
       break;
   }
 }
 
-void CliSession::SendFrame(const protocol::RtuFrame& frame) {
-  if (!comm_.PortOpen()) return;
-  if (phase_ == Phase::Writing) ++writesSent_;
-  comm_.SetOutput(frame);
-}
-
-// -------------------------------------------------------------- the events
-
-void CliSession::OnComm() {
-  if (phase_ == Phase::Done) return;
-  const short event = comm_.CommEvent();
-  const std::vector<std::uint8_t> bytes = comm_.Input();
-  const std::uint64_t acceptedBefore = state_.repliesAccepted;
-  const std::uint64_t rejectedBefore = state_.repliesRejected;
-  protocol::OnCommEvent(state_, *this, event, bytes.data(), bytes.size(), clock_.elapsed());
-  if (phase_ == Phase::Watching && state_.repliesRejected != rejectedBefore)
-    Err(Now() + "  " + commState_ + "\n");
-  if (state_.repliesAccepted != acceptedBefore) OnReplyAccepted();
-}
-
-void CliSession::OnPollTick() {
-  if (phase_ == Phase::Done) return;
+void CliSession::OnAddressPolled(std::uint8_t address) {
   if (phase_ == Phase::Connecting && searching_) {
-    if (searchExhausted_) {
-      EndProgressLine();
-      Err(std::string(ui_texts::kNoDeviceFound) + "\n");
-      Finish(kExitFailed);
-      return;
+    const QString text = CliTexts::tr("搜索中：正在轮询地址 %1").arg(address);
+    if (progressOnTty_) {
+      Err(QLatin1Char('\r') + text + QStringLiteral("   "));
+      progressOpen_ = true;
+    } else {
+      Say(text);
     }
-    protocol::SearchPollTick(state_, *this);
     return;
   }
-  if (phase_ == Phase::Watching) {
-    if (awaitingReply_) {
-      const QDateTime when = QDateTime::currentDateTime();
-      const std::string time = Now();
-      Err(time + "  no valid reply to the poll of address " + std::to_string(state_.currentAddress) +
-          (commStateIsTrouble_ ? " (" + commState_ + ")" : std::string()) + "\n");
-      // A mark in the output, not a reading: --count counts readings.
-      Out(options_.csv ? CsvStaleRow(when, state_.currentAddress) : WatchStaleLine(time, state_.currentAddress));
-    }
-    awaitingReply_ = true;
-    protocol::SearchPollTick(state_, *this);
-    return;
+  if (phase_ != Phase::Watching) return;
+  if (awaitingReply_) {
+    // The poll before this one went unanswered: a mark in the output, not a
+    // reading (--count counts readings).
+    const QDateTime when = QDateTime::currentDateTime();
+    const QString time = Now();
+    Say(time + QStringLiteral("  ") + CliTexts::tr("地址 %1 的轮询没有有效应答").arg(address) + Why());
+    Out(options_.csv ? CsvStaleRow(when, address) : WatchStaleLine(time.toStdString(), address));
   }
-  // A given address, or the read-back: poll the one address.
-  SendFrame(protocol::PollBlock(state_.currentAddress));
+  awaitingReply_ = true;
 }
 
-void CliSession::OnWriteTick() {
-  if (phase_ != Phase::Writing) return;
-  protocol::WriteCycleTick(state_, *this);
-}
-
-void CliSession::StartDeadline(bool always) {
-  if (options_.timeoutSeconds)
-    deadline_.start(static_cast<int>(*options_.timeoutSeconds * 1000.0 + 0.5));
-  else if (always)
-    deadline_.start(kDefaultTimeoutMs);
-  else
-    deadline_.stop();
-}
-
-void CliSession::OnDeadline() {
-  if (phase_ == Phase::Done) return;
-  EndProgressLine();
-  const std::string waited = SecondsText(deadline_.interval()) + " s";
-  const std::string why =
-      commStateIsTrouble_ ? " (" + commState_ + ")" : std::string();
+void CliSession::OnReplyAccepted(const QByteArray& reply) {
   switch (phase_) {
     case Phase::Connecting:
-      if (searching_)
-        Err(std::string(ui_texts::kNoDeviceFound) + " (searched for " + waited + why + ")\n");
-      else
-        Err("no reply from the sensor at address " + std::to_string(*options_.address) + " on " +
-            options_.port.Shown() + " within " + waited + why + "\n");
-      break;
-    case Phase::Writing:
-      Err("the sensor did not echo the write within " + waited + " (sent " + std::to_string(writesSent_) +
-          " times); the write is not confirmed\n");
-      break;
-    case Phase::ReadingBack:
-      Err("the write was echoed but no reply came when reading it back within " + waited + why + "\n");
-      break;
-    default:
-      break;
-  }
-  Finish(kExitFailed);
-}
-
-void CliSession::OnReplyAccepted() {
-  switch (phase_) {
-    case Phase::Connecting:
-      OnConnected();
+      OnConnected(reply);
       break;
     case Phase::ReadingBack: {
-      pollTimer_.stop();
-      deadline_.stop();
-      const protocol::SensorReading reading = protocol::DecodePollReply(state_.rxBuf.data());
-      Out(SetFieldShown(setValue_->field, reading) + "\n");
-      if (!ReadBackMatches(*setValue_, write_, reading)) {
-        Err("read back a different value: the sensor did not take the write\n");
+      Out(SetFieldShown(setValue_->field, Decode(reply)) + "\n");
+      if (!ReadBackMatches(*setValue_, write_, Decode(reply))) {
+        Say(CliTexts::tr("回读的值不同：传感器没有接受写入"));
         Finish(kExitFailed);
         return;
       }
@@ -302,50 +203,42 @@ void CliSession::OnReplyAccepted() {
     }
     case Phase::Watching:
       awaitingReply_ = false;
-      PrintWatchLine();
+      PrintWatchLine(reply);
       break;
     default:
       break;
   }
 }
 
-void CliSession::OnConnected() {
+void CliSession::OnConnected(const QByteArray& reply) {
   EndProgressLine();
   deadline_.stop();
   const std::uint8_t address = state_.currentAddress;
-  if (searching_) Err("found the sensor at address " + std::to_string(address) + "\n");
-  const protocol::SensorReading reading = protocol::DecodePollReply(state_.rxBuf.data());
+  if (searching_) Say(CliTexts::tr("在地址 %1 找到传感器").arg(address));
+  const protocol::SensorReading reading = Decode(reply);
 
   switch (options_.command) {
     case Command::Search:
-      pollTimer_.stop();
       Out(std::to_string(address) + "\n");
       Finish(kExitOk);
       return;
     case Command::Read:
-      pollTimer_.stop();
-      Out(options_.json ? ReadingJson(state_.rxBuf[0], reading) : ReadingText(state_.rxBuf[0], reading));
+      Out(options_.json ? ReadingJson(ReplyAddress(reply), reading) : ReadingText(ReplyAddress(reply), reading));
       Finish(kExitOk);
       return;
     case Command::Watch:
-      // The receive path has put the poll timer at 2000 ms on recognition;
-      // a given address is polled at that period from here on as well.
+      // The link polls every 2 s from the first reply on.
       phase_ = Phase::Watching;
-      state_.deviceFound = true;
-      state_.missedPolls = 0;
       awaitingReply_ = false;
-      pollTimer_.start(protocol::kPollPeriodMs);
       if (options_.csv) Out(CsvHeader());
-      PrintWatchLine();
+      PrintWatchLine(reply);
       return;
     case Command::Set:
-      pollTimer_.stop();
       BeginWrite(BuildSetWrite(*setValue_, address, reading));
       return;
     case Command::Calibrate: {
-      pollTimer_.stop();
-      if (!options_.yes && !Confirm()) {
-        Err("cancelled: nothing was sent\n");
+      if (!options_.yes && !Confirm(address)) {
+        Say(CliTexts::tr("已取消：什么也没有发送"));
         Finish(kExitFailed);
         return;
       }
@@ -362,80 +255,112 @@ void CliSession::OnConnected() {
   Finish(kExitFailed);
 }
 
-bool CliSession::Confirm() {
-  std::string prompt;
+bool CliSession::Confirm(std::uint8_t address) {
+  QString prompt;
   switch (options_.calibration) {
     case Calibration::Zero:
-      prompt = "零点标定 (zero calibration), sensor at address " + std::to_string(state_.currentAddress) +
-               "\n确保仪表工作在无氧水中\n等待标定测量数值稳定\nStart the zero calibration? [y/N] ";
+      prompt = CliTexts::tr("零点标定，地址 %1 的传感器\n确保仪表工作在无氧水中\n等待标定测量数值稳定\n开始零点标定吗？[y/N] ");
       break;
     case Calibration::Air:
-      prompt = "空气标定 (air calibration), sensor at address " + std::to_string(state_.currentAddress) +
-               "\n请确认已放入空气中\n等待标定测量数值稳定\nStart the air calibration? [y/N] ";
+      prompt = CliTexts::tr("空气标定，地址 %1 的传感器\n请确认已放入空气中\n等待标定测量数值稳定\n开始空气标定吗？[y/N] ");
       break;
     case Calibration::Restore:
-      prompt = "恢复出厂 (restore factory calibration), sensor at address " +
-               std::to_string(state_.currentAddress) + "\n确定要恢复出厂设置吗？ [y/N] ";
+      prompt = CliTexts::tr("恢复出厂标定，地址 %1 的传感器\n确定要恢复出厂设置吗？[y/N] ");
       break;
   }
-  Err(prompt);
+  Err(prompt.arg(address));
   char line[64] = {};
   const bool answered = std::fgets(line, sizeof line, stdin) != nullptr;
 #ifndef _WIN32
   // A piped answer is not echoed: end the prompt's line ourselves.
-  if (::isatty(0) != 1) Err("\n");
+  if (::isatty(0) != 1) Err(QStringLiteral("\n"));
 #endif
   return answered && IsConfirmation(line);
 }
 
+// ------------------------------------------------------------------ writes
+
 void CliSession::BeginWrite(protocol::EntryWrite write) {
   write_ = write;
-  protocol::QueueWrite(state_, std::move(write.frame), write.reg);
   phase_ = Phase::Writing;
   writesSent_ = 0;
-  StartDeadline(true);
-  // First transmission at once, then the tool's 900 ms repetition.
-  OnWriteTick();
-  if (phase_ == Phase::Writing) writeTimer_.start(protocol::kWritePeriodMs);
+  StartDeadline(kDefaultWriteTimeoutMs);
+  link_.QueueWrite(std::move(write.frame), write.reg);
 }
 
 void CliSession::OnWriteConfirmed() {
-  writeTimer_.stop();
   deadline_.stop();
-  Out(std::string(ui_texts::kOperationSucceeded) + "\n");
+  Out(SensorText(ui_texts::kOperationSucceeded).toStdString() + "\n");
   if (phase_ == Phase::Done) return;
   if (options_.command != Command::Set) {
     Finish(kExitOk);
     return;
   }
-  // Read the register block back; a new bus address is read at that address.
-  // The read-back hears only that one address.
-  if (setValue_->field == SetField::Address) state_.currentAddress = static_cast<std::uint8_t>(setValue_->integer);
-  state_.addressHeld = true;
+  // Read the register block back, from that one address; a new bus address
+  // is read at the new address.
   phase_ = Phase::ReadingBack;
-  StartDeadline(true);
-  OnPollTick();
-  pollTimer_.start(protocol::kSearchPeriodMs);
+  StartDeadline(kDefaultTimeoutMs);
+  link_.ConnectTo(setValue_->field == SetField::Address ? static_cast<std::uint8_t>(setValue_->integer)
+                                                        : state_.currentAddress);
 }
 
-void CliSession::PrintWatchLine() {
-  const protocol::SensorReading reading = protocol::DecodePollReply(state_.rxBuf.data());
-  Out(options_.csv ? CsvRow(QDateTime::currentDateTime(), state_.rxBuf[0], reading)
-                   : WatchLine(Now(), state_.rxBuf[0], reading));
+void CliSession::PrintWatchLine(const QByteArray& reply) {
+  const protocol::SensorReading reading = Decode(reply);
+  Out(options_.csv ? CsvRow(QDateTime::currentDateTime(), ReplyAddress(reply), reading)
+                   : WatchLine(Now().toStdString(), ReplyAddress(reply), reading));
   ++linesPrinted_;
   if (options_.count && linesPrinted_ >= *options_.count) Finish(kExitOk);
 }
 
+// ---------------------------------------------------------------- deadline
+
+void CliSession::StartDeadline(int defaultMs) {
+  if (options_.timeoutSeconds)
+    deadline_.start(static_cast<int>(*options_.timeoutSeconds * 1000.0 + 0.5));
+  else if (defaultMs > 0)
+    deadline_.start(defaultMs);
+  else
+    deadline_.stop();
+}
+
+void CliSession::OnDeadline() {
+  if (phase_ == Phase::Done) return;
+  EndProgressLine();
+  const QString waited = SecondsText(deadline_.interval());
+  switch (phase_) {
+    case Phase::Connecting:
+      if (searching_)
+        Say(SensorText(ui_texts::kNoDeviceFound) + QLatin1Char(' ') + CliTexts::tr("（已搜索 %1 秒）").arg(waited) +
+            Why());
+      else
+        Say(CliTexts::tr("%1 上地址 %2 的传感器在 %3 秒内没有应答")
+                .arg(QString::fromStdString(options_.port.Shown()), QString::number(*options_.address), waited) +
+            Why());
+      break;
+    case Phase::Writing:
+      Say(CliTexts::tr("传感器在 %1 秒内没有回显写入（已发送 %2 次）；写入未确认").arg(waited).arg(writesSent_));
+      break;
+    case Phase::ReadingBack:
+      Say(CliTexts::tr("写入已回显，但回读时 %1 秒内没有应答").arg(waited) + Why());
+      break;
+    default:
+      break;
+  }
+  Finish(kExitFailed);
+}
+
 // ------------------------------------------------------------------ output
+
+QString CliSession::Why() const {
+  return commStateIsTrouble_ ? QStringLiteral(" (") + commState_ + QLatin1Char(')') : QString();
+}
 
 void CliSession::Finish(int exitCode) {
   if (phase_ == Phase::Done) return;
   phase_ = Phase::Done;
   EndProgressLine();
-  pollTimer_.stop();
-  writeTimer_.stop();
   deadline_.stop();
-  comm_.SetPortOpen(false);
+  link_.Close();
   std::fflush(stdout);
   std::fflush(stderr);
   emit Finished(exitCode);
@@ -454,14 +379,17 @@ void CliSession::Out(const std::string& text) {
       Finish(kExitFailed);
       return;
     case WriteOutcome::Failed:
-      Err("sensortool-cli: cannot write to standard output: " + reason + "\n");
+      Say(QStringLiteral("sensortool-cli: ") +
+          CliTexts::tr("无法写入标准输出：%1").arg(QString::fromStdString(reason)));
       Finish(kExitFailed);
       return;
   }
 }
 
-void CliSession::Err(const std::string& text) {
-  std::fputs(text.c_str(), stderr);
+void CliSession::Say(const QString& line) { Err(line + QLatin1Char('\n')); }
+
+void CliSession::Err(const QString& text) {
+  std::fputs(text.toUtf8().constData(), stderr);
   std::fflush(stderr);
 }
 

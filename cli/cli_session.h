@@ -1,25 +1,26 @@
 #pragma once
-#include <QElapsedTimer>
+#include <QByteArray>
 #include <QObject>
+#include <QString>
 #include <QTimer>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 
 #include "cli/cli_options.h"
+#include "link/sensor_link.h"
+#include "link/serial_transport.h"
 #include "protocol/entry_rules.h"
 #include "protocol/link_state.h"
-#include "protocol/receive_path.h"
 #include "serial/comm.h"
 
 namespace cli {
 
-// One run of a command on the line. It plays the desktop tool's main window
-// towards the receive path: the search walk, the poll, the write repetition
-// and the echo recognition are the protocol core's own, driven by timers of
-// the same periods. Results go to stdout, progress and failures to stderr.
-class CliSession : public QObject, public protocol::LinkWindow {
+// One run of a command on the line. The link (search walk, poll, write
+// repetition, port reset) is the desktop tool's own SensorLink; the session
+// only decides what the command does with what the link reports. Results go
+// to stdout, progress and failures to stderr, in the operator's language.
+class CliSession : public QObject {
   Q_OBJECT
 
  public:
@@ -36,52 +37,40 @@ class CliSession : public QObject, public protocol::LinkWindow {
  private:
   enum class Phase { Idle, Connecting, Writing, ReadingBack, Watching, Done };
 
-  // protocol::LinkWindow
-  void PullControls() override {}
-  void PushControls() override {}
-  void RestartPollTimer(int periodMs) override;
-  void StopPollAndDisplayTimers() override;
-  void BeginPortReset() override;
-  void ShowNotConnected() override {}
-  void SetAddressShown(std::uint8_t address) override;
-  void Report(const protocol::LinkEvent& event) override;
-  void SendFrame(const protocol::RtuFrame& frame) override;
-
   bool BindPort();
-  bool RunOpeningSequence();
-  void OnComm();
-  void OnPollTick();
-  void OnWriteTick();
+  void OnEvent(const protocol::LinkEvent& event);
+  void OnAddressPolled(std::uint8_t address);
+  void OnReplyAccepted(const QByteArray& reply);
+  void OnConnected(const QByteArray& reply);
   void OnDeadline();
-  void OnReplyAccepted();
-  void OnConnected();
   void BeginWrite(protocol::EntryWrite write);
   void OnWriteConfirmed();
-  void PrintWatchLine();
-  bool Confirm();
-  void StartDeadline(bool always);
+  void PrintWatchLine(const QByteArray& reply);
+  bool Confirm(std::uint8_t address);
+  void StartDeadline(int defaultMs);
   void Finish(int exitCode);
   void Out(const std::string& text);
-  void Err(const std::string& text);
+  QString Why() const;  // " (校验错误)" when the line's state names a fault
+  void Say(const QString& line);  // one line on stderr
+  void Err(const QString& text);
   void EndProgressLine();
 
   Options options_;
   std::optional<SetValue> setValue_;
   protocol::EntryWrite write_;
+  // Declared in the order they are built: the link uses the transport, the
+  // transport the port.
   CMSComm comm_;
   protocol::LinkState state_;
-  QElapsedTimer clock_;
-  QTimer pollTimer_;
-  QTimer writeTimer_;
+  sensorlink::SerialTransport transport_;
+  sensorlink::SensorLink link_;
   QTimer deadline_;
   Phase phase_ = Phase::Idle;
   bool searching_ = false;
-  bool searchExhausted_ = false;
-  bool progressOpen_ = false;   // a progress line without its newline is on stderr
+  bool progressOpen_ = false;  // a progress line without its newline is on stderr
   bool progressOnTty_ = false;
-  bool resetRunning_ = false;
-  std::string commState_;
-  bool commStateIsTrouble_ = false;  // commState_ tells of a fault, worth naming in a message
+  QString commState_;
+  bool commStateIsTrouble_ = false;  // commState_ names a fault worth adding to a message
   int writesSent_ = 0;
   std::uint32_t linesPrinted_ = 0;
   bool awaitingReply_ = false;  // watch: the last poll has no accepted reply yet

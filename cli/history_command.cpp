@@ -1,5 +1,7 @@
 #include "cli/history_command.h"
 
+#include "cli/cli_texts.h"
+
 #include <QJsonArray>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -106,12 +108,12 @@ int RunHistory(const HistoryArgs& args, QTextStream& out, QTextStream& err) {
   // Reading must not make an empty database where none was: a wrong path
   // would otherwise look like a sensor with no history.
   if (target.kind == records::DatabaseTarget::SQLite && !QFileInfo::exists(target.file)) {
-    err << QStringLiteral("记录数据库不存在：%1").arg(target.Describe()) << '\n';
+    err << CliTexts::tr("记录数据库不存在：%1").arg(target.Describe()) << '\n';
     return kExitFailed;
   }
   records::RecordDatabase db;
   if (!db.Open(target, &error)) {
-    err << QStringLiteral("无法打开记录数据库 %1：%2").arg(target.Describe(), error) << '\n';
+    err << CliTexts::tr("无法打开记录数据库 %1：%2").arg(target.Describe(), error) << '\n';
     return kExitFailed;
   }
   records::RecordFilter filter;
@@ -133,7 +135,7 @@ int RunHistory(const HistoryArgs& args, QTextStream& out, QTextStream& err) {
   }
   out.flush();
   if (!error.isEmpty()) {
-    err << QStringLiteral("读取记录失败：%1").arg(error) << '\n';
+    err << CliTexts::tr("读取记录失败：%1").arg(error) << '\n';
     return kExitFailed;
   }
   return kExitOk;

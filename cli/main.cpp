@@ -10,9 +10,15 @@
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
 #include "cli/cli_session.h"
+#include "cli/cli_texts.h"
+#include "app/language.h"
 #include "sensortool_version.h"
 
 namespace {
+
+void Err(const QString& line) {
+  std::fprintf(stderr, "sensortool-cli: %s\n", line.toUtf8().constData());
+}
 
 // Help and version text: a reader that cannot get it is told so by the status.
 int PrintInfo(const std::string& text) {
@@ -22,20 +28,26 @@ int PrintInfo(const std::string& text) {
     case cli::WriteOutcome::ReaderGone: return cli::kExitFailed;
     case cli::WriteOutcome::Failed: break;
   }
-  std::fprintf(stderr, "sensortool-cli: cannot write to standard output: %s\n", reason.c_str());
+  Err(cli::CliTexts::tr("无法写入标准输出：%1").arg(QString::fromStdString(reason)));
   return cli::kExitFailed;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
   // Started with standard output closed (`read >&-`), the port or any other
-  // file opened later would take descriptor 1 and get the results.
-  if (!cli::DescriptorOpen(1)) {
-    std::fprintf(stderr, "sensortool-cli: standard output is closed; nothing to write the result to\n");
+  // file opened later would take descriptor 1 and get the results; so it is
+  // looked at before anything opens a file.
+  const bool outputOpen = cli::DescriptorOpen(1);
+  QCoreApplication app(argc, argv);
+  // The window's rule: English when the environment names it, else Chinese.
+  i18n::Translators translators;
+  translators.Apply(app, i18n::SystemLanguage());
+  if (!outputOpen) {
+    Err(cli::CliTexts::tr("标准输出已关闭；结果无处可写"));
     return cli::kExitFailed;
   }
-  const std::vector<std::string> args(argv + 1, argv + argc);
   const cli::ParseOutcome parsed = cli::ParseArguments(args);
   const std::string helpHint = parsed.options.command == cli::Command::None
                                    ? std::string("sensortool-cli --help")
@@ -46,7 +58,8 @@ int main(int argc, char** argv) {
     case cli::ParseOutcome::Version:
       return PrintInfo(std::string("sensortool-cli ") + SENSORTOOL_VERSION + "\n");
     case cli::ParseOutcome::Error:
-      std::fprintf(stderr, "sensortool-cli: %s\nTry '%s'.\n", parsed.message.c_str(), helpHint.c_str());
+      Err(QString::fromStdString(parsed.message) + QLatin1Char('\n') +
+          cli::CliTexts::tr("请试试 '%1'。").arg(QString::fromStdString(helpHint)));
       return cli::kExitUsage;
     case cli::ParseOutcome::Run:
       break;
@@ -58,13 +71,13 @@ int main(int argc, char** argv) {
     std::string message;
     setValue = cli::CheckSetValue(parsed.options.field, parsed.options.value, &message);
     if (!setValue) {
-      std::fprintf(stderr, "sensortool-cli: set %s %s: %s\n", cli::FieldName(parsed.options.field),
-                   parsed.options.value.c_str(), message.c_str());
+      Err(QStringLiteral("set %1 %2: %3")
+              .arg(QLatin1String(cli::FieldName(parsed.options.field)), QString::fromStdString(parsed.options.value),
+                   QString::fromStdString(message)));
       return cli::kExitUsage;
     }
   }
 
-  QCoreApplication app(argc, argv);
   if (parsed.options.command == cli::Command::History) {
     // Reads the database and returns: no line, no event loop.
     QTextStream out(stdout);

@@ -53,7 +53,7 @@ TEST(CliAgainstLibmodbus, ReadDecodesAKnownBlockAndASetIsEchoed) {
   // given address, echoed by libmodbus and read back.
   const CliRun set = RunCli({"set", "pressure", "120.25", "--port", port, "--address", "9"});
   ASSERT_EQ(set.exitCode, 0) << Describe(set);
-  EXPECT_EQ(set.out, QStringLiteral("操作成功\n大气压强 (pressure) = 120.25\n"));
+  EXPECT_EQ(set.out, QStringLiteral("Operation successful\n大气压强 (pressure) = 120.25\n"));
   slave.Stop();
   protocol::RegisterBlock after;
   for (int i = 0; i < protocol::kRegisterCount; ++i) after.regs[i] = slave.Register(i);

@@ -299,32 +299,32 @@ TEST(CliSetValue, SameParseAndRangeMessagesAsTheEntryWindows) {
     const char* message;  // nullptr: accepted
   };
   const Case cases[] = {
-      {SetField::Filter, "0", "只能输入1到99之间的数值。"},
-      {SetField::Filter, "100", "只能输入1到99之间的数值。"},
+      {SetField::Filter, "0", "Enter a value from 1 to 99."},
+      {SetField::Filter, "100", "Enter a value from 1 to 99."},
       {SetField::Filter, "1", nullptr},
       {SetField::Filter, "99", nullptr},
       {SetField::Filter, " 12\t", nullptr},
-      {SetField::Filter, "-5", "“请填入一个正整数。”"},
-      {SetField::Filter, "ten", "“请填入一个正整数。”"},
-      {SetField::Filter, "", "“请填入一个正整数。”"},
-      {SetField::Address, "255", "只能输入1到254之间的数值。"},
+      {SetField::Filter, "-5", "\"Please enter a positive integer.\""},
+      {SetField::Filter, "ten", "\"Please enter a positive integer.\""},
+      {SetField::Filter, "", "\"Please enter a positive integer.\""},
+      {SetField::Address, "255", "Enter a value from 1 to 254."},
       {SetField::Address, "254", nullptr},
       {SetField::Serial, "4294967295", nullptr},
-      {SetField::Serial, "4294967296", "“请填入一个正整数。”"},
-      {SetField::Pressure, "49.99", "只能输入50到200之间的数值。"},
-      {SetField::Pressure, "200.01", "只能输入50到200之间的数值。"},
+      {SetField::Serial, "4294967296", "\"Please enter a positive integer.\""},
+      {SetField::Pressure, "49.99", "Enter a value from 50 to 200."},
+      {SetField::Pressure, "200.01", "Enter a value from 50 to 200."},
       {SetField::Pressure, "1e2", nullptr},
       {SetField::Pressure, "50", nullptr},
-      {SetField::Pressure, "101,3", "请键入一个数。"},
-      {SetField::Zero, "-0.5", "只能输入0到20000之间的数值。"},
-      {SetField::Air, "20000.5", "只能输入0到20000之间的数值。"},
+      {SetField::Pressure, "101,3", "Please type a number."},
+      {SetField::Zero, "-0.5", "Enter a value from 0 to 20000."},
+      {SetField::Air, "20000.5", "Enter a value from 0 to 20000."},
       {SetField::FactoryZero, "0", nullptr},
       {SetField::FactoryAir, "20000", nullptr},
-      {SetField::FactoryAir, ".0", "请键入一个数。"},
-      {SetField::Zero, "abc", "请键入一个数。"},
-      {SetField::Zero, "-1e-50", "请键入一个数。"},  // would be written as -0.0
-      {SetField::Air, "1e-50", "请键入一个数。"},    // would be written as 0
-      {SetField::Pressure, "1e-46", "请键入一个数。"},
+      {SetField::FactoryAir, ".0", "Please type a number."},
+      {SetField::Zero, "abc", "Please type a number."},
+      {SetField::Zero, "-1e-50", "Please type a number."},  // would be written as -0.0
+      {SetField::Air, "1e-50", "Please type a number."},    // would be written as 0
+      {SetField::Pressure, "1e-46", "Please type a number."},
   };
   for (const Case& c : cases) {
     std::string message = "<untouched>";

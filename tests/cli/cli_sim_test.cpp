@@ -166,7 +166,7 @@ TEST_F(CliAgainstSim, EachSetIsEchoedAndReadBack) {
     SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
     const CliRun run = Cli(QStringList{"set"} + c.args + QStringList{"--address", "5"});
     ASSERT_EQ(run.exitCode, 0) << Describe(run);
-    EXPECT_EQ(run.out, QStringLiteral("操作成功\n") + c.readBack + QLatin1Char('\n'));
+    EXPECT_EQ(run.out, QStringLiteral("Operation successful\n") + c.readBack + QLatin1Char('\n'));
     // Sent as built by the protocol core, echoed by the sensor.
     const QStringList received = WritesReceived();
     ASSERT_GT(received.size(), writes);
@@ -187,7 +187,7 @@ TEST_F(CliAgainstSim, EachSetIsEchoedAndReadBack) {
   // answers there only.
   const CliRun moved = Cli({"set", "address", "7", "--address", "5"});
   ASSERT_EQ(moved.exitCode, 0) << Describe(moved);
-  EXPECT_EQ(moved.out, QStringLiteral("操作成功\n设备地址 (device_address) = 7\n"));
+  EXPECT_EQ(moved.out, QStringLiteral("Operation successful\n设备地址 (device_address) = 7\n"));
   EXPECT_EQ(WritesReceived().last(), Hex(protocol::WriteDeviceAddress(5, 7)));
   EXPECT_EQ(PollsReceived().last(), Hex(protocol::PollBlock(7)));
   const CliRun at7 = Cli({"read", "--json", "--address", "7"});
@@ -205,7 +205,7 @@ TEST_F(CliAgainstSim, AWriteIsRepeatedEvery900MsUntilEchoed) {
   StartSim({"--address", "5", "--steady", "--silent-after", "1", "--silent-polls", "2"});
   const CliRun run = Cli({"set", "filter", "33", "--address", "5"});
   ASSERT_EQ(run.exitCode, 0) << Describe(run);
-  EXPECT_EQ(run.out, QStringLiteral("操作成功\n滤波 (filter) = 33\n"));
+  EXPECT_EQ(run.out, QStringLiteral("Operation successful\n滤波 (filter) = 33\n"));
   const QString frame = Hex(protocol::WriteFilter(5, 33));
   EXPECT_EQ(WritesReceived(), (QStringList{frame, frame, frame}));
 }
@@ -214,9 +214,9 @@ TEST_F(CliAgainstSim, AWriteNeverEchoedFailsAfterTheTimeout) {
   StartSim({"--address", "5", "--steady", "--silent-after", "1", "--silent-polls", "1000"});
   const CliRun run = Cli({"set", "pressure", "88", "--address", "5", "--timeout", "3"});
   EXPECT_EQ(run.exitCode, 1) << Describe(run);
-  EXPECT_FALSE(run.out.contains(QStringLiteral("操作成功"))) << Describe(run);
+  EXPECT_FALSE(run.out.contains(QStringLiteral("Operation successful"))) << Describe(run);
   EXPECT_TRUE(run.err.contains(QStringLiteral("the sensor did not echo the write within 3 s"))) << Describe(run);
-  // Sent at once and then every 900 ms: 0, 0.9, 1.8 and 2.7 s.
+  // Sent every 900 ms, as the window sends it: 0.9, 1.8 and 2.7 s.
   const QStringList writes = WritesReceived();
   EXPECT_GE(writes.size(), 3);
   EXPECT_LE(writes.size(), 5);
@@ -226,16 +226,16 @@ TEST_F(CliAgainstSim, AWriteNeverEchoedFailsAfterTheTimeout) {
 TEST_F(CliAgainstSim, RefusedValuesExitWithTheEntryWindowsMessageAndSendNothing) {
   StartSim({"--address", "5", "--steady"});
   const std::vector<std::pair<QStringList, QString>> cases = {
-      {{"filter", "100"}, "只能输入1到99之间的数值。"},
-      {{"filter", "0"}, "只能输入1到99之间的数值。"},
-      {{"address", "255"}, "只能输入1到254之间的数值。"},
-      {{"pressure", "49.99"}, "只能输入50到200之间的数值。"},
-      {{"pressure", "200.01"}, "只能输入50到200之间的数值。"},
-      {{"zero", "20000.5"}, "只能输入0到20000之间的数值。"},
-      {{"factory-air", "-0.5"}, "只能输入0到20000之间的数值。"},
-      {{"filter", "-5"}, "“请填入一个正整数。”"},
-      {{"serial", "abc"}, "“请填入一个正整数。”"},
-      {{"air", ".0"}, "请键入一个数。"},
+      {{"filter", "100"}, "Enter a value from 1 to 99."},
+      {{"filter", "0"}, "Enter a value from 1 to 99."},
+      {{"address", "255"}, "Enter a value from 1 to 254."},
+      {{"pressure", "49.99"}, "Enter a value from 50 to 200."},
+      {{"pressure", "200.01"}, "Enter a value from 50 to 200."},
+      {{"zero", "20000.5"}, "Enter a value from 0 to 20000."},
+      {{"factory-air", "-0.5"}, "Enter a value from 0 to 20000."},
+      {{"filter", "-5"}, "\"Please enter a positive integer.\""},
+      {{"serial", "abc"}, "\"Please enter a positive integer.\""},
+      {{"air", ".0"}, "Please type a number."},
   };
   for (const auto& [args, message] : cases) {
     const CliRun run = Cli(QStringList{"set"} + args + QStringList{"--address", "5"});
@@ -254,7 +254,7 @@ TEST_F(CliAgainstSim, CalibrateSendsCommandsToRegister34AfterConfirmation) {
   for (const auto& [name, frame] : commands) {
     const CliRun run = Cli({"calibrate", name, "--yes", "--address", "5"});
     ASSERT_EQ(run.exitCode, 0) << Describe(run);
-    EXPECT_EQ(run.out, QStringLiteral("操作成功\n"));
+    EXPECT_EQ(run.out, QStringLiteral("Operation successful\n"));
     expected << Hex(frame);
   }
   EXPECT_EQ(WritesReceived(), expected);
@@ -267,17 +267,17 @@ TEST_F(CliAgainstSim, CalibrateSendsCommandsToRegister34AfterConfirmation) {
   // Declined: the prompt shows the calibration's own texts, nothing is sent.
   CliRun run = Cli({"calibrate", "zero", "--address", "5"}, "n\n");
   EXPECT_EQ(run.exitCode, 1) << Describe(run);
-  EXPECT_TRUE(run.err.contains(QStringLiteral("确保仪表工作在无氧水中"))) << Describe(run);
-  EXPECT_TRUE(run.err.contains(QStringLiteral("等待标定测量数值稳定"))) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("Make sure the sensor is in oxygen-free water"))) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("Waiting for the calibration reading to settle"))) << Describe(run);
   EXPECT_TRUE(run.err.contains(QStringLiteral("cancelled: nothing was sent"))) << Describe(run);
   run = Cli({"calibrate", "air", "--address", "5"});  // no answer at all
   EXPECT_EQ(run.exitCode, 1) << Describe(run);
-  EXPECT_TRUE(run.err.contains(QStringLiteral("请确认已放入空气中"))) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("Make sure the sensor is in air"))) << Describe(run);
   EXPECT_EQ(WritesReceived(), expected);
 
   run = Cli({"calibrate", "restore", "--address", "5"}, "y\n");
   ASSERT_EQ(run.exitCode, 0) << Describe(run);
-  EXPECT_TRUE(run.err.contains(QStringLiteral("确定要恢复出厂设置吗？"))) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("Restore the factory settings?"))) << Describe(run);
   expected << Hex(protocol::RestoreFactoryCal(5));
   EXPECT_EQ(WritesReceived(), expected);
 }
@@ -390,7 +390,7 @@ TEST_F(CliAgainstSim, CorruptRepliesAreRefusedLikeTheToolDoes) {
   EXPECT_EQ(run.exitCode, 1) << Describe(run);
   EXPECT_TRUE(run.out.isEmpty()) << Describe(run);
   EXPECT_TRUE(run.err.contains(QStringLiteral("no reply from the sensor at address 5"))) << Describe(run);
-  EXPECT_TRUE(run.err.contains(QStringLiteral("校验错误"))) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("Check error"))) << Describe(run);
   EXPECT_GE(PollsReceived().size(), 2);  // polled again at 600 ms steps
 }
 
@@ -436,6 +436,38 @@ TEST(CliProgram, HelpAndBadArguments) {
   run = RunCli({"--version"});
   EXPECT_EQ(run.exitCode, 0) << Describe(run);
   EXPECT_EQ(run.out, QStringLiteral("sensortool-cli " SENSORTOOL_VERSION "\n"));
+}
+
+// Messages follow the window's language rule: English where the environment
+// names English, Chinese otherwise. "C" names no language, so it is Chinese as
+// in the window, and a refusal from the entry rules reads as it always has.
+TEST(CliProgram, MessagesInTheEnvironmentsLanguage) {
+  const QString missing = QStringLiteral("/nonexistent/ttyUSB9");
+  struct Case {
+    const char* environment;
+    QStringList args;
+    int exitCode;
+    QString err;
+  };
+  const QStringList refused{"set", "filter", "0"};
+  const QStringList absent{"read", "--port", missing};
+  const Case cases[] = {
+      {"LANGUAGE=en", refused, 2, "sensortool-cli: set filter 0: Enter a value from 1 to 99.\n"},
+      {"LANG=zh_CN.UTF-8", refused, 2, "sensortool-cli: set filter 0: 只能输入1到99之间的数值。\n"},
+      {"LANG=C.UTF-8", refused, 2, "sensortool-cli: set filter 0: 只能输入1到99之间的数值。\n"},
+      {"LC_ALL=en_GB.UTF-8 LANG=zh_CN.UTF-8", refused, 2,
+       "sensortool-cli: set filter 0: Enter a value from 1 to 99.\n"},
+      {"LANGUAGE=en", absent, 1, "sensortool-cli: " + missing + " does not exist\n"},
+      {"LANG=zh_CN.UTF-8", absent, 1, "sensortool-cli: " + missing + " 不存在\n"},
+      {"LANGUAGE=zh_CN:en LANG=en_US.UTF-8", absent, 1, "sensortool-cli: " + missing + " 不存在\n"},
+  };
+  for (const Case& c : cases) {
+    // Only the variables of the case: the test's own LANGUAGE must not leak in.
+    const CliRun run = RunCliInShell(
+        QStringLiteral(R"(env -u LANGUAGE -u LC_ALL -u LC_MESSAGES -u LANG %1 "$0" "$@")").arg(c.environment), c.args);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.environment << "\n" << Describe(run);
+    EXPECT_EQ(run.err, c.err) << c.environment << "\n" << Describe(run);
+  }
 }
 
 // history reads the records without a line. Where no records exist it says
