@@ -4,6 +4,7 @@
 #include <QTest>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "dialogs/calibration_prompts.h"
 #include "modal_script.h"
@@ -38,6 +39,54 @@ void ExpectNothingQueued(const protocol::AppState& state) {
 // Presses a prompt's button (1 = OK, 2 = cancel) from a script step.
 ModalScript::Action Press(int id) {
   return [id](QWidget* w) { ClickControl(w, id); };
+}
+
+// One way through a sequence: the prompt it starts with, the operator's steps
+// and what comes of it.
+struct Walk {
+  const char* name;
+  std::function<std::unique_ptr<CCalibrationPrompt>(protocol::AppState&)> open;
+  std::function<void(ModalScript&)> steps;
+  int result;            // of the first prompt
+  std::uint8_t command;  // 0: nothing may be queued
+};
+
+template <typename Prompt>
+std::unique_ptr<CCalibrationPrompt> Open(protocol::AppState& state) {
+  return std::make_unique<Prompt>(state);
+}
+
+void Escape(QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); }
+
+std::vector<Walk> Walks() {
+  return {
+      {"zero: OK, OK", Open<CZeroCalDlg>,
+       [](ModalScript& s) { s.On<CZeroCalDlg>(Press(1)).On<CZeroCalWaitDlg>(Press(1)); }, QDialog::Accepted, 1},
+      {"air: OK, OK", Open<CAirCalDlg>,
+       [](ModalScript& s) { s.On<CAirCalDlg>(Press(1)).On<CAirCalWaitDlg>(Press(1)); }, QDialog::Accepted, 2},
+      {"factory: OK", Open<CFactoryResetDlg>, [](ModalScript& s) { s.On<CFactoryResetDlg>(Press(1)); },
+       QDialog::Accepted, 3},
+      {"zero: cancel", Open<CZeroCalDlg>, [](ModalScript& s) { s.On<CZeroCalDlg>(Press(2)); }, QDialog::Rejected, 0},
+      {"air: Esc", Open<CAirCalDlg>, [](ModalScript& s) { s.On<CAirCalDlg>(Escape); }, QDialog::Rejected, 0},
+      {"zero: OK, cancel", Open<CZeroCalDlg>,
+       [](ModalScript& s) { s.On<CZeroCalDlg>(Press(1)).On<CZeroCalWaitDlg>(Press(2)); }, QDialog::Accepted, 0},
+      {"air: OK, Esc", Open<CAirCalDlg>,
+       [](ModalScript& s) { s.On<CAirCalDlg>(Press(1)).On<CAirCalWaitDlg>(Escape); }, QDialog::Accepted, 0},
+      {"factory: cancel", Open<CFactoryResetDlg>, [](ModalScript& s) { s.On<CFactoryResetDlg>(Press(2)); },
+       QDialog::Rejected, 0},
+  };
+}
+
+// Runs the walk to its end; the first prompt's result.
+int RunWalk(const Walk& walk, protocol::AppState& state) {
+  const std::unique_ptr<CCalibrationPrompt> prompt = walk.open(state);
+  ModalScript script;
+  walk.steps(script);
+  script.Start();
+  const int result = prompt->exec();
+  EXPECT_TRUE(script.Finished());
+  EXPECT_FALSE(script.TimedOut());
+  return result;
 }
 
 }  // namespace
@@ -110,44 +159,11 @@ TEST(CalibrationPrompts, TheZeroWaitPromptReplacesTheFirstAndNothingIsQueuedBefo
 // command (replacing whatever was pending); cancel or Esc at any step leaves
 // the earlier write pending and opens nothing further.
 TEST(CalibrationPrompts, OnlyTheLastOkQueuesTheCommandAndCancelOrEscapeQueueNothing) {
-  const auto escape = [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); };
-  struct Walk {
-    const char* name;
-    std::function<std::unique_ptr<CCalibrationPrompt>(protocol::AppState&)> open;
-    std::function<void(ModalScript&)> steps;
-    int result;                  // of the first prompt
-    std::uint8_t command;        // 0: nothing may be queued
-  };
-  const auto zero = [](protocol::AppState& s) { return std::unique_ptr<CCalibrationPrompt>(new CZeroCalDlg(s)); };
-  const auto air = [](protocol::AppState& s) { return std::unique_ptr<CCalibrationPrompt>(new CAirCalDlg(s)); };
-  const auto reset = [](protocol::AppState& s) {
-    return std::unique_ptr<CCalibrationPrompt>(new CFactoryResetDlg(s));
-  };
-  const Walk walks[] = {
-      {"zero: OK, OK", zero, [](ModalScript& s) { s.On<CZeroCalDlg>(Press(1)).On<CZeroCalWaitDlg>(Press(1)); },
-       QDialog::Accepted, 1},
-      {"air: OK, OK", air, [](ModalScript& s) { s.On<CAirCalDlg>(Press(1)).On<CAirCalWaitDlg>(Press(1)); },
-       QDialog::Accepted, 2},
-      {"factory: OK", reset, [](ModalScript& s) { s.On<CFactoryResetDlg>(Press(1)); }, QDialog::Accepted, 3},
-      {"zero: cancel", zero, [](ModalScript& s) { s.On<CZeroCalDlg>(Press(2)); }, QDialog::Rejected, 0},
-      {"air: Esc", air, [&](ModalScript& s) { s.On<CAirCalDlg>(escape); }, QDialog::Rejected, 0},
-      {"zero: OK, cancel", zero, [](ModalScript& s) { s.On<CZeroCalDlg>(Press(1)).On<CZeroCalWaitDlg>(Press(2)); },
-       QDialog::Accepted, 0},
-      {"air: OK, Esc", air, [&](ModalScript& s) { s.On<CAirCalDlg>(Press(1)).On<CAirCalWaitDlg>(escape); },
-       QDialog::Accepted, 0},
-      {"factory: cancel", reset, [](ModalScript& s) { s.On<CFactoryResetDlg>(Press(2)); }, QDialog::Rejected, 0},
-  };
-  for (const Walk& walk : walks) {
+  for (const Walk& walk : Walks()) {
     SCOPED_TRACE(walk.name);
     protocol::AppState state = FreshState();
     state.link.writeAcked = true;
-    const std::unique_ptr<CCalibrationPrompt> prompt = walk.open(state);
-    ModalScript script;
-    walk.steps(script);
-    script.Start();
-    EXPECT_EQ(prompt->exec(), walk.result);
-    EXPECT_TRUE(script.Finished());
-    EXPECT_FALSE(script.TimedOut());
+    EXPECT_EQ(RunWalk(walk, state), walk.result);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "a further prompt stayed open";
     if (walk.command) {
       EXPECT_EQ(state.link.pendingWrite, CommandFrame(walk.command));
@@ -160,31 +176,13 @@ TEST(CalibrationPrompts, OnlyTheLastOkQueuesTheCommandAndCancelOrEscapeQueueNoth
   }
 }
 
-TEST(CalibrationPrompts, TwoQuickSequencesLeaveOnlyTheSecondPending) {
+TEST(CalibrationPrompts, QuickSequencesLeaveOnlyTheLastPending) {
   protocol::AppState state = FreshState();
-  {
-    CZeroCalDlg prompt(state);
-    ModalScript script;
-    script.On<CZeroCalDlg>(Press(1)).On<CZeroCalWaitDlg>(Press(1));
-    script.Start();
-    prompt.exec();
+  for (const Walk& walk : Walks()) {
+    if (!walk.command) continue;
+    SCOPED_TRACE(walk.name);
+    RunWalk(walk, state);
+    EXPECT_EQ(state.link.pendingWrite, CommandFrame(walk.command));
+    EXPECT_EQ(state.link.pendingWriteReg, 34);
   }
-  EXPECT_EQ(state.link.pendingWrite, CommandFrame(1));
-  {
-    CAirCalDlg prompt(state);
-    ModalScript script;
-    script.On<CAirCalDlg>(Press(1)).On<CAirCalWaitDlg>(Press(1));
-    script.Start();
-    prompt.exec();
-  }
-  EXPECT_EQ(state.link.pendingWrite, CommandFrame(2));
-  {
-    CFactoryResetDlg prompt(state);
-    ModalScript script;
-    script.On<CFactoryResetDlg>(Press(1));
-    script.Start();
-    prompt.exec();
-  }
-  EXPECT_EQ(state.link.pendingWrite, CommandFrame(3));
-  EXPECT_EQ(state.link.pendingWriteReg, 34);
 }
