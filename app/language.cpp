@@ -10,6 +10,10 @@ namespace {
 
 const char* const kSettingsKey = "ui/language";
 
+// Set by Translators::Apply: windows that pick a file by language (the manual)
+// ask here rather than reach the application object.
+Language g_inForce = Language::Chinese;
+
 // Not QSettings(): the main window renames the application to its title,
 // which would move the file between the first read and a later write.
 QSettings Store() { return QSettings(QStringLiteral("sensortool"), QStringLiteral("sensortool")); }
@@ -43,12 +47,19 @@ void RememberLanguage(Language language) {
                        language == Language::English ? QStringLiteral("en") : QStringLiteral("zh"));
 }
 
+Language LanguageInForce() { return g_inForce; }
+
+QString ManualFileName(Language language) {
+  return language == Language::English ? QStringLiteral("help_en.pdf") : QStringLiteral("help.pdf");
+}
+
 void Translators::Apply(QCoreApplication& app, Language language) {
   if (m_installed) {
     app.removeTranslator(&m_ours);
     app.removeTranslator(&m_qt);
   }
   m_current = language;
+  g_inForce = language;
   m_installed = true;
   if (language == Language::English) {
     // The texts are written in Chinese; English comes from our translation.

@@ -19,6 +19,12 @@ Language SystemLanguage();
 Language ChosenLanguage();
 void RememberLanguage(Language language);
 
+// The language the latest Translators::Apply put in force; Chinese before any.
+Language LanguageInForce();
+
+// The user manual's file in a language: help.pdf (Chinese) or help_en.pdf.
+QString ManualFileName(Language language);
+
 // Qt's own texts (standard buttons) and ours, for one language at a time.
 class Translators {
  public:

@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include "app/about_dialog.h"
+#include "app/language.h"
 #include "app/port_settings_dialog.h"
 #include "app/records_hub.h"
 #include "app/sensor_windows.h"
@@ -577,13 +578,13 @@ void CMainDlg::OpenSensorWindow(SensorWindow which) {
 // ---- help, about, keys, window menu ----
 
 QStringList CMainDlg::HelpFileCandidates() {
-  const QString name = QStringLiteral("help.pdf");
+  const QString name = i18n::ManualFileName(i18n::LanguageInForce());
   // The working directory first, as always; then beside the program (an
   // unpacked build); then where the package installs its documentation,
   // relative to the program (an unpacked or relocated package) and absolute.
   const QDir programDir(QCoreApplication::applicationDirPath());
   return {QDir::current().absoluteFilePath(name), programDir.absoluteFilePath(name),
-          QDir::cleanPath(programDir.absoluteFilePath(QStringLiteral(SENSORTOOL_DOC_FROM_BIN "/help.pdf"))),
+          QDir::cleanPath(programDir.absoluteFilePath(QStringLiteral(SENSORTOOL_DOC_FROM_BIN "/") + name)),
           QDir(QStringLiteral(SENSORTOOL_DOC_DIR)).absoluteFilePath(name)};
 }
 

@@ -43,7 +43,7 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   protocol::AppState& State() { return m_state; }
   // Opens a file or web address with the desktop's default handler; tests replace it.
   void SetUrlOpener(std::function<bool(const QUrl&)> opener) { m_openUrl = std::move(opener); }
-  // Where "使用帮助" looks for help.pdf, in order.
+  // Where "使用帮助" looks for the manual in the language in force, in order.
   static QStringList HelpFileCandidates();
   // The window menu that a frameless window offers on its background and Alt+Space.
   QMenu* WindowMenu() { return m_windowMenu; }

@@ -1,4 +1,5 @@
-// Builds the user manual help.pdf from its HTML source with Qt's PDF writer.
+// Builds a user manual (help.pdf, help_en.pdf) from its HTML source with Qt's
+// PDF writer; the PDF's title is the HTML's <title>.
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -36,7 +37,7 @@ int main(int argc, char* argv[]) {
   QPdfWriter writer(QString::fromLocal8Bit(argv[2]));
   writer.setPageSize(QPageSize(QPageSize::A4));
   writer.setPageMargins(QMarginsF(18, 18, 18, 18), QPageLayout::Millimeter);
-  writer.setTitle(QStringLiteral("Tarn 一体化荧光法溶解氧仪管理工具 使用帮助"));
+  writer.setTitle(document.metaInformation(QTextDocument::DocumentTitle));
   writer.setCreator(QStringLiteral("make-help"));
   document.print(&writer);
   return QFileInfo::exists(QString::fromLocal8Bit(argv[2])) ? 0 : 1;

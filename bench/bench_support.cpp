@@ -36,7 +36,12 @@ double Median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-long StatusFieldKb(const std::string& statusText, const std::string& field) {
+namespace {
+
+// The number on the field's line of a /proc status text when the word after it
+// is `unit` (no word at all when `unit` is empty); -1 when the field is absent
+// or reads otherwise.
+long StatusFieldNumber(const std::string& statusText, const std::string& field, const std::string& unit) {
   std::istringstream in(statusText);
   std::string line;
   const std::string key = field + ":";
@@ -44,26 +49,22 @@ long StatusFieldKb(const std::string& statusText, const std::string& field) {
     if (line.compare(0, key.size(), key) != 0) continue;
     std::istringstream rest(line.substr(key.size()));
     long value = -1;
-    std::string unit;
-    if (!(rest >> value >> unit) || unit != "kB" || value < 0) return -1;
-    return value;
+    std::string after;
+    if (!(rest >> value) || value < 0) return -1;
+    rest >> after;
+    return after == unit ? value : -1;
   }
   return -1;
 }
 
+}  // namespace
+
+long StatusFieldKb(const std::string& statusText, const std::string& field) {
+  return StatusFieldNumber(statusText, field, "kB");
+}
+
 long StatusFieldCount(const std::string& statusText, const std::string& field) {
-  std::istringstream in(statusText);
-  std::string line;
-  const std::string key = field + ":";
-  while (std::getline(in, line)) {
-    if (line.compare(0, key.size(), key) != 0) continue;
-    std::istringstream rest(line.substr(key.size()));
-    long value = -1;
-    std::string extra;
-    if (!(rest >> value) || value < 0 || (rest >> extra)) return -1;
-    return value;
-  }
-  return -1;
+  return StatusFieldNumber(statusText, field, "");
 }
 
 long ContextSwitches(pid_t pid) {

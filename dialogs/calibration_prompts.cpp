@@ -13,31 +13,74 @@
 #include "ui_zero_cal_dialog.h"
 #include "ui_zero_cal_wait_dialog.h"
 
+// One row of the prompt table.
+struct CalibrationPromptKind {
+  // Builds the template's widgets and texts into the window.
+  void (*applyForm)(QDialog* window);
+  // The wait prompts show whether the reading has settled.
+  bool showsStability;
+  // A first step's OK opens the next prompt; the last step's OK queues the
+  // command. Exactly one of the two is set.
+  void (*openNext)(protocol::AppState& state, QWidget* parent);
+  protocol::RtuFrame (*command)(std::uint8_t address);
+};
+
 namespace {
 
 // A caption bar without a close box.
 constexpr Qt::WindowFlags kPromptWindowFlags =
     Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
 
+// The generated form only places widgets the window then owns; nothing
+// retranslates a prompt while it is open, so the form need not outlive setup.
+template <typename Form>
+void ApplyForm(QDialog* window) {
+  Form().setupUi(window);
+}
+
+template <typename Prompt>
+void OpenPrompt(protocol::AppState& state, QWidget* parent) {
+  Prompt next(state, parent);
+  next.exec();
+}
+
+constexpr CalibrationPromptKind kZeroCal{&ApplyForm<Ui::CZeroCalDlg>, false, &OpenPrompt<CZeroCalWaitDlg>, nullptr};
+constexpr CalibrationPromptKind kAirCal{&ApplyForm<Ui::CAirCalDlg>, false, &OpenPrompt<CAirCalWaitDlg>, nullptr};
+constexpr CalibrationPromptKind kZeroCalWait{&ApplyForm<Ui::CZeroCalWaitDlg>, true, nullptr, &protocol::StartZeroCal};
+constexpr CalibrationPromptKind kAirCalWait{&ApplyForm<Ui::CAirCalWaitDlg>, true, nullptr, &protocol::StartAirCal};
+constexpr CalibrationPromptKind kFactoryReset{&ApplyForm<Ui::CFactoryResetDlg>, false, nullptr,
+                                              &protocol::RestoreFactoryCal};
+
 }  // namespace
 
-CCalibrationPrompt::CCalibrationPrompt(protocol::AppState& state, QWidget* parent)
-    : QDialog(parent, kPromptWindowFlags), m_state(state) {}
-
-void CCalibrationPrompt::SetUpPrompt(CImageButton* ok, CImageButton* cancel) {
+CCalibrationPrompt::CCalibrationPrompt(const CalibrationPromptKind& kind, protocol::AppState& state,
+                                       QWidget* parent)
+    : QDialog(parent, kPromptWindowFlags), m_kind(kind), m_state(state) {
+  kind.applyForm(this);
   dialogs::SetUpTemplate(this, 187, 94);
-  m_ok = ok;
-  m_cancel = cancel;
-  dialogs::ColourImageButton(cancel);
-  dialogs::ColourImageButton(ok);
-  connect(ok, &QPushButton::clicked, this, [this] { OnOk(); });
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  m_ok = findChild<CImageButton*>(QStringLiteral("okButton"));
+  m_cancel = findChild<CImageButton*>(QStringLiteral("cancelButton"));
+  dialogs::ColourImageButton(m_cancel);
+  dialogs::ColourImageButton(m_ok);
+  connect(m_ok, &QPushButton::clicked, this, &CCalibrationPrompt::OnOk);
+  connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+  if (kind.showsStability) AddStabilityIndicator(findChild<QLabel*>(QStringLiteral("promptLabel")));
+}
+
+void CCalibrationPrompt::OnOk() {
+  if (m_kind.command) {
+    protocol::QueueWrite(m_state.link, m_kind.command(m_state.link.currentAddress), protocol::Command);
+    accept();
+    return;
+  }
+  // This prompt ends and the next one takes its place over the same parent.
+  done(QDialog::Accepted);
+  m_kind.openNext(m_state, parentWidget());
 }
 
 void CCalibrationPrompt::AddStabilityIndicator(QWidget* message) {
   m_stability = new QLabel(this);
   m_stability->setObjectName(QStringLiteral("stabilityLabel"));
-  m_stability->setAccessibleName(tr("稳定性"));
   m_stability->setAccessibleName(tr("测量稳定性"));
   m_stability->setAlignment(Qt::AlignCenter);
   QFont small = font();
@@ -58,81 +101,13 @@ void CCalibrationPrompt::ShowStability() {
                                             : QStringLiteral("color: rgb(200,17,17);"));
 }
 
-// ------------------------------------------------------ zero calibration
-
 CZeroCalDlg::CZeroCalDlg(protocol::AppState& state, QWidget* parent)
-    : CCalibrationPrompt(state, parent), m_ui(new Ui::CZeroCalDlg) {
-  m_ui->setupUi(this);
-  SetUpPrompt(m_ui->okButton, m_ui->cancelButton);
-}
-
-CZeroCalDlg::~CZeroCalDlg() = default;
-
-void CZeroCalDlg::OnOk() {
-  // This prompt ends and the wait prompt takes its place over the same parent.
-  done(QDialog::Accepted);
-  CZeroCalWaitDlg wait(m_state, parentWidget());
-  wait.exec();
-}
-
-CZeroCalWaitDlg::CZeroCalWaitDlg(protocol::AppState& state, QWidget* parent)
-    : CCalibrationPrompt(state, parent), m_ui(new Ui::CZeroCalWaitDlg) {
-  m_ui->setupUi(this);
-  SetUpPrompt(m_ui->okButton, m_ui->cancelButton);
-  AddStabilityIndicator(m_ui->promptLabel);
-}
-
-CZeroCalWaitDlg::~CZeroCalWaitDlg() = default;
-
-void CZeroCalWaitDlg::OnOk() {
-  protocol::QueueWrite(m_state.link, protocol::StartZeroCal(m_state.link.currentAddress),
-                       protocol::Command);
-  accept();
-}
-
-// ------------------------------------------------------- air calibration
-
+    : CCalibrationPrompt(kZeroCal, state, parent) {}
 CAirCalDlg::CAirCalDlg(protocol::AppState& state, QWidget* parent)
-    : CCalibrationPrompt(state, parent), m_ui(new Ui::CAirCalDlg) {
-  m_ui->setupUi(this);
-  SetUpPrompt(m_ui->okButton, m_ui->cancelButton);
-}
-
-CAirCalDlg::~CAirCalDlg() = default;
-
-void CAirCalDlg::OnOk() {
-  done(QDialog::Accepted);
-  CAirCalWaitDlg wait(m_state, parentWidget());
-  wait.exec();
-}
-
+    : CCalibrationPrompt(kAirCal, state, parent) {}
+CZeroCalWaitDlg::CZeroCalWaitDlg(protocol::AppState& state, QWidget* parent)
+    : CCalibrationPrompt(kZeroCalWait, state, parent) {}
 CAirCalWaitDlg::CAirCalWaitDlg(protocol::AppState& state, QWidget* parent)
-    : CCalibrationPrompt(state, parent), m_ui(new Ui::CAirCalWaitDlg) {
-  m_ui->setupUi(this);
-  SetUpPrompt(m_ui->okButton, m_ui->cancelButton);
-  AddStabilityIndicator(m_ui->promptLabel);
-}
-
-CAirCalWaitDlg::~CAirCalWaitDlg() = default;
-
-void CAirCalWaitDlg::OnOk() {
-  protocol::QueueWrite(m_state.link, protocol::StartAirCal(m_state.link.currentAddress),
-                       protocol::Command);
-  accept();
-}
-
-// ------------------------------------------------ factory calibration back
-
+    : CCalibrationPrompt(kAirCalWait, state, parent) {}
 CFactoryResetDlg::CFactoryResetDlg(protocol::AppState& state, QWidget* parent)
-    : CCalibrationPrompt(state, parent), m_ui(new Ui::CFactoryResetDlg) {
-  m_ui->setupUi(this);
-  SetUpPrompt(m_ui->okButton, m_ui->cancelButton);
-}
-
-CFactoryResetDlg::~CFactoryResetDlg() = default;
-
-void CFactoryResetDlg::OnOk() {
-  protocol::QueueWrite(m_state.link, protocol::RestoreFactoryCal(m_state.link.currentAddress),
-                       protocol::Command);
-  accept();
-}
+    : CCalibrationPrompt(kFactoryReset, state, parent) {}

@@ -1,25 +1,22 @@
 #pragma once
 #include <QDialog>
-#include <memory>
 
 #include "protocol/app_state.h"
 
 class CImageButton;
 class QLabel;
 class QTimer;
-
-namespace Ui {
-class CZeroCalDlg;
-class CAirCalDlg;
-class CZeroCalWaitDlg;
-class CAirCalWaitDlg;
-class CFactoryResetDlg;
-}  // namespace Ui
+struct CalibrationPromptKind;
 
 // The prompts that lead the operator to a calibration command. Only the last
 // OK of a sequence queues the command (a write of register 34 at
 // currentAddress); cancel or Esc at any step queues nothing. There is no timed
 // wait: the operator decides when the sensor is ready.
+//
+// Every prompt is this one window; what sets one apart (its template, the
+// stability line, what its OK does) is a row of the table in the .cpp. The
+// named subclasses only pick their row, so callers and scripted tests can tell
+// the steps apart by type.
 class CCalibrationPrompt : public QDialog {
   Q_OBJECT
 
@@ -30,20 +27,17 @@ class CCalibrationPrompt : public QDialog {
   QLabel* StabilityLabel() const { return m_stability; }
 
  protected:
-  CCalibrationPrompt(protocol::AppState& state, QWidget* parent);
-  // Converts the template, attaches and colours the two image buttons and
-  // connects OK to OnOk and cancel to reject.
-  void SetUpPrompt(CImageButton* ok, CImageButton* cancel);
-  virtual void OnOk() = 0;
+  CCalibrationPrompt(const CalibrationPromptKind& kind, protocol::AppState& state, QWidget* parent);
+
+ private:
+  void OnOk();
   // A small line under `message` that shows whether the reading has been
   // stable over the last minute, refreshed from the shared state.
   void AddStabilityIndicator(QWidget* message);
-
-  protocol::AppState& m_state;
-
- private:
   void ShowStability();
 
+  const CalibrationPromptKind& m_kind;
+  protocol::AppState& m_state;
   CImageButton* m_ok = nullptr;
   CImageButton* m_cancel = nullptr;
   QLabel* m_stability = nullptr;
@@ -52,78 +46,43 @@ class CCalibrationPrompt : public QDialog {
 
 // Zero calibration, first step (template 156): "下一步" hands over to
 // CZeroCalWaitDlg.
-class CZeroCalDlg : public CCalibrationPrompt {
+class CZeroCalDlg final : public CCalibrationPrompt {
   Q_OBJECT
 
  public:
   explicit CZeroCalDlg(protocol::AppState& state, QWidget* parent = nullptr);
-  ~CZeroCalDlg() override;
-
- protected:
-  void OnOk() override;
-
- private:
-  std::unique_ptr<Ui::CZeroCalDlg> m_ui;
 };
 
 // Air calibration, first step (template 157): "下一步" hands over to
 // CAirCalWaitDlg.
-class CAirCalDlg : public CCalibrationPrompt {
+class CAirCalDlg final : public CCalibrationPrompt {
   Q_OBJECT
 
  public:
   explicit CAirCalDlg(protocol::AppState& state, QWidget* parent = nullptr);
-  ~CAirCalDlg() override;
-
- protected:
-  void OnOk() override;
-
- private:
-  std::unique_ptr<Ui::CAirCalDlg> m_ui;
 };
 
 // Zero calibration, second step (template 159): "确定" queues StartZeroCal.
-class CZeroCalWaitDlg : public CCalibrationPrompt {
+class CZeroCalWaitDlg final : public CCalibrationPrompt {
   Q_OBJECT
 
  public:
   explicit CZeroCalWaitDlg(protocol::AppState& state, QWidget* parent = nullptr);
-  ~CZeroCalWaitDlg() override;
-
- protected:
-  void OnOk() override;
-
- private:
-  std::unique_ptr<Ui::CZeroCalWaitDlg> m_ui;
 };
 
 // Air calibration, second step (template 160): "确定" queues StartAirCal.
-class CAirCalWaitDlg : public CCalibrationPrompt {
+class CAirCalWaitDlg final : public CCalibrationPrompt {
   Q_OBJECT
 
  public:
   explicit CAirCalWaitDlg(protocol::AppState& state, QWidget* parent = nullptr);
-  ~CAirCalWaitDlg() override;
-
- protected:
-  void OnOk() override;
-
- private:
-  std::unique_ptr<Ui::CAirCalWaitDlg> m_ui;
 };
 
 // Restore of the factory calibration (template 161): "确定" queues
 // RestoreFactoryCal.
-class CFactoryResetDlg : public CCalibrationPrompt {
+class CFactoryResetDlg final : public CCalibrationPrompt {
   Q_OBJECT
 
  public:
   explicit CFactoryResetDlg(protocol::AppState& state, QWidget* parent = nullptr);
-  ~CFactoryResetDlg() override;
-
- protected:
-  void OnOk() override;
-
- private:
-  std::unique_ptr<Ui::CFactoryResetDlg> m_ui;
 };

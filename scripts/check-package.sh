@@ -16,21 +16,21 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")"
 [ -n "$version" ] || { echo "no project version in $build_dir/CMakeCache.txt" >&2; exit 1; }
-app_id=org.example.sensortool
+app_id=org.sensortool.sensortool
 
 # Every file an installation must have, relative to the prefix.
 expected=(
   bin/sensortool bin/sensortool-cli bin/sensor-sim
-  share/doc/sensortool/help.pdf share/doc/sensortool/LICENSE share/doc/sensortool/copyright
+  share/doc/sensortool/help.pdf share/doc/sensortool/help_en.pdf share/doc/sensortool/LICENSE share/doc/sensortool/copyright
   share/doc/sensortool/changelog.gz
   share/sensortool/translations
   "share/applications/$app_id.desktop" "share/metainfo/$app_id.metainfo.xml"
   share/man/man1/sensortool.1.gz share/man/man1/sensortool-cli.1.gz share/man/man1/sensor-sim.1.gz
   share/bash-completion/completions/sensortool-cli share/bash-completion/completions/sensor-sim
-  share/icons/hicolor/scalable/apps/sensortool.svg
+  "share/icons/hicolor/scalable/apps/$app_id.svg"
 )
 for size in 16 22 24 32 48 64 128 256; do
-  expected+=("share/icons/hicolor/${size}x${size}/apps/sensortool.png")
+  expected+=("share/icons/hicolor/${size}x${size}/apps/$app_id.png")
 done
 
 # Checks an installed tree under $1 (the prefix, e.g. .../usr).
@@ -40,7 +40,7 @@ check_tree() {
     [ -e "$prefix/$f" ] || fail "$what: $f missing"
   done
   for size in 16 256; do
-    file "$prefix/share/icons/hicolor/${size}x${size}/apps/sensortool.png" | grep -q "$size x $size" ||
+    file "$prefix/share/icons/hicolor/${size}x${size}/apps/$app_id.png" | grep -q "$size x $size" ||
       fail "$what: the ${size}x${size} icon has another size"
   done
   local prog out
@@ -72,6 +72,7 @@ dpkg-deb -x "$deb" "$work/deb"
 check_tree "$work/deb/usr" "package"
 dpkg-deb -f "$deb" Depends | grep -q "fonts-noto-cjk" || fail "package: no dependency on fonts-noto-cjk"
 dpkg-deb -f "$deb" Depends | grep -q "libqt6widgets6" || fail "package: dpkg-shlibdeps found no Qt dependency"
+dpkg-deb -f "$deb" Depends | grep -q "libqt6sql6-sqlite" || fail "package: no dependency on the Qt SQLite plugin"
 # lintian exits non-zero on errors; warnings are listed but do not fail.
 lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
 

@@ -69,10 +69,6 @@
 <context>
     <name>CCalibrationPrompt</name>
     <message>
-        <source>稳定性</source>
-        <translation>Stability</translation>
-    </message>
-    <message>
         <source>测量稳定性</source>
         <translation>Reading stability</translation>
     </message>
@@ -244,11 +240,11 @@ System message: %1</translation>
     </message>
     <message>
         <source>通信参数“%1”无效，格式应为“9600,n,8,1”。</source>
-        <translation>Line settings "%1" are not valid; the form is "9600,n,8,1".</translation>
+        <translation>Line settings &quot;%1&quot; are not valid; the form is &quot;9600,n,8,1&quot;.</translation>
     </message>
     <message>
         <source>串口不支持通信参数“%1”。</source>
-        <translation>The serial port does not support the line settings "%1".</translation>
+        <translation>The serial port does not support the line settings &quot;%1&quot;.</translation>
     </message>
     <message>
         <source>串口 COM%1 不存在：系统中没有与之对应的串口设备。</source>
@@ -442,7 +438,7 @@ System message: %3</translation>
     <message>
         <source>找不到使用帮助 help.pdf，已查找：
 %1</source>
-        <translation>The manual help.pdf was not found. Looked in:
+        <translation>The manual help_en.pdf was not found. Looked in:
 %1</translation>
     </message>
     <message>
@@ -514,7 +510,7 @@ System message: %3</translation>
     </message>
     <message>
         <source>为 COM1…COM15 选择设备（或输入设备路径）。绑定保存在本用户的设置中，优先于端口目录中的链接；有 by-id 名称的适配器重新插拔后仍对应同一编号。</source>
-        <translation>Choose a device for COM1…COM15 (or type a device path). The bindings are kept in this user's settings and take precedence over the links in the port folder; an adapter with a by-id name keeps its number when plugged in again.</translation>
+        <translation>Choose a device for COM1…COM15 (or type a device path). The bindings are kept in this user&apos;s settings and take precedence over the links in the port folder; an adapter with a by-id name keeps its number when plugged in again.</translation>
     </message>
     <message>
         <source>%1（未连接）</source>
@@ -528,7 +524,7 @@ System message: %3</translation>
         <source>打开串口时提示“没有权限”：串口设备属于 dialout 组，当前用户需加入该组。请在终端执行
     sudo usermod -aG dialout $USER
 然后注销并重新登录。</source>
-        <translation>If opening a port says "permission denied": serial devices belong to the dialout group, which the current user must join. Run in a terminal
+        <translation>If opening a port says &quot;permission denied&quot;: serial devices belong to the dialout group, which the current user must join. Run in a terminal
     sudo usermod -aG dialout $USER
 then log out and log in again.</translation>
     </message>
@@ -974,7 +970,7 @@ then log out and log in again.</translation>
     </message>
     <message>
         <source>“请填入一个正整数。”</source>
-        <translation>"Please enter a positive integer."</translation>
+        <translation>&quot;Please enter a positive integer.&quot;</translation>
     </message>
     <message>
         <source>请键入一个数。</source>
@@ -1159,7 +1155,7 @@ then log out and log in again.</translation>
     </message>
     <message>
         <source>连接串示例：postgresql://lab@db.plant:5432/records；本机套接字：postgresql://lab@%2Fvar%2Frun%2Fpostgresql/records。密码可写在连接串中，或放在 PostgreSQL 的 .pgpass 文件里。</source>
-        <translation>Example: postgresql://lab@db.plant:5432/records; local socket: postgresql://lab@%2Fvar%2Frun%2Fpostgresql/records. The password can be in the connection string or in PostgreSQL's .pgpass file.</translation>
+        <translation>Example: postgresql://lab@db.plant:5432/records; local socket: postgresql://lab@%2Fvar%2Frun%2Fpostgresql/records. The password can be in the connection string or in PostgreSQL&apos;s .pgpass file.</translation>
     </message>
     <message>
         <source>测试连接</source>

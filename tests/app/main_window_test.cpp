@@ -1,5 +1,7 @@
 // The main window driven through its real widgets, against the simulated
 // sensor on a pseudo-terminal.
+#include <QAbstractItemView>
+#include <QChartView>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +24,7 @@
 #include <QScopeGuard>
 #include "app/language.h"
 #include "app/main_dialog.h"
+#include "app/records_hub.h"
 #include "dialogs/factory_info_dialog.h"
 #include "dialogs/sensor_config_dialog.h"
 #include "dialogs/sensor_signal_dialog.h"
@@ -32,6 +35,10 @@
 #include "serial/comm.h"
 #include "serial/port_naming.h"
 #include "sim_process.h"
+#include "records/calibration_records_window.h"
+#include "views/traffic_window.h"
+#include "views/trend_window.h"
+#include "views/views_hub.h"
 
 namespace {
 
@@ -72,11 +79,23 @@ void AnswerNextQuestion(QMessageBox::StandardButton button, QString* asked) {
 }
 
 // What an operator reads in a window: its title, the texts of its labels,
-// buttons, group boxes, combo lists, boxes and tool tips, and its actions.
+// buttons, group boxes, combo lists, boxes, table headers, chart titles and
+// tool tips, and its actions. Windows of their own inside it (a dialog with
+// the window as parent) are read on their own.
 QStringList ShownTexts(QWidget* window) {
   QStringList texts{window->windowTitle()};
   for (QWidget* w : window->findChildren<QWidget*>()) {
+    if (w->window() != window && !qobject_cast<QMenu*>(w->window())) continue;
     texts << w->toolTip();
+    if (auto* view = qobject_cast<QAbstractItemView*>(w); view && view->model())
+      for (int c = 0; c < view->model()->columnCount(); ++c)
+        for (int role : {Qt::DisplayRole, Qt::ToolTipRole})
+          texts << view->model()->headerData(c, Qt::Horizontal, role).toString();
+    if (auto* chartView = qobject_cast<QChartView*>(w)) {
+      texts << chartView->chart()->title();
+      for (QAbstractAxis* axis : chartView->chart()->axes()) texts << axis->titleText();
+      for (QAbstractSeries* series : chartView->chart()->series()) texts << series->name();
+    }
     if (auto* label = qobject_cast<QLabel*>(w)) texts << label->text();
     if (auto* button = qobject_cast<QAbstractButton*>(w)) texts << button->text();
     if (auto* group = qobject_cast<QGroupBox*>(w)) texts << group->title();
@@ -84,7 +103,7 @@ QStringList ShownTexts(QWidget* window) {
     if (auto* list = qobject_cast<QComboBox*>(w))
       for (int i = 0; i < list->count(); ++i) texts << list->itemText(i);
   }
-  for (QAction* action : window->findChildren<QAction*>()) texts << action->text();
+  for (QAction* action : window->findChildren<QAction*>()) texts << action->text() << action->toolTip();
   return texts;
 }
 
@@ -191,6 +210,27 @@ void MainWindowTest::englishReachesEveryWindowAndSwitchesBack() {
     const QStringList left = WithChinese(ShownTexts(sensorWindow.get()));
     QVERIFY2(left.isEmpty(), qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(name), left.join(u'|'))));
   }
+  // The views and records windows, opened from their window-menu entries. The
+  // records window reads its database in the background, so its texts are
+  // given time to settle.
+  auto* views = window.findChild<views::ViewsHub*>();
+  auto* records = window.findChild<RecordsHub*>();
+  QVERIFY(views && records);
+  const std::pair<QAction*, std::function<QWidget*()>> menuWindows[] = {
+      {views->TrendAction(), [&] { return views->Trend(); }},
+      {views->TrafficAction(), [&] { return views->Traffic(); }},
+      {records->CalibrationsAction(), [&] { return records->Calibrations(); }},
+      {records->SettingsAction(), [&] { return records->Settings(); }}};
+  for (const auto& [action, shown] : menuWindows) {
+    const QString name = action->text();
+    QVERIFY2(WithChinese({name}).isEmpty(), qPrintable(name));
+    action->trigger();
+    QWidget* opened = shown();
+    QVERIFY2(opened && QTest::qWaitForWindowExposed(opened), qPrintable(name));
+    QTRY_VERIFY2_WITH_TIMEOUT(WithChinese(ShownTexts(opened)).isEmpty(),
+                              qPrintable(name + QStringLiteral(": ") + WithChinese(ShownTexts(opened)).join(u'|')), 5000);
+    opened->close();
+  }
 
   // A refusal in a message box, with its title and button.
   QString boxTexts;
@@ -208,6 +248,24 @@ void MainWindowTest::englishReachesEveryWindowAndSwitchesBack() {
   QTRY_VERIFY_WITH_TIMEOUT(!boxTexts.isEmpty(), 10000);
   QVERIFY2(boxTexts.contains(QStringLiteral("Open the serial port first.")), qPrintable(boxTexts));
   QVERIFY2(WithChinese({boxTexts}).isEmpty(), qPrintable(boxTexts));
+
+  // "Help" opens the English manual, with the Chinese one beside it.
+  QList<QUrl> opened;
+  window.SetUrlOpener([&opened](const QUrl& url) {
+    opened << url;
+    return true;
+  });
+  QTemporaryDir manualDir;
+  for (const char* name : {"help.pdf", "help_en.pdf"}) {
+    QFile manual(QDir(manualDir.path()).filePath(QLatin1String(name)));
+    QVERIFY(manual.open(QIODevice::WriteOnly));
+  }
+  const QString previousDir = QDir::currentPath();
+  QDir::setCurrent(manualDir.path());
+  QTest::mouseClick(Button(&window, 1027), Qt::LeftButton);
+  QDir::setCurrent(previousDir);
+  QCOMPARE(opened.size(), 1);
+  QCOMPARE(QFileInfo(opened.first().toLocalFile()).fileName(), QStringLiteral("help_en.pdf"));
 
   // Back to Chinese: every text as it was before the switch.
   translators.Apply(*qApp, i18n::Language::Chinese);

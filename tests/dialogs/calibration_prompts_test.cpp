@@ -2,6 +2,9 @@
 
 #include <QLabel>
 #include <QTest>
+#include <functional>
+#include <memory>
+#include <vector>
 
 #include "dialogs/calibration_prompts.h"
 #include "modal_script.h"
@@ -38,6 +41,54 @@ ModalScript::Action Press(int id) {
   return [id](QWidget* w) { ClickControl(w, id); };
 }
 
+// One way through a sequence: the prompt it starts with, the operator's steps
+// and what comes of it.
+struct Walk {
+  const char* name;
+  std::function<std::unique_ptr<CCalibrationPrompt>(protocol::AppState&)> open;
+  std::function<void(ModalScript&)> steps;
+  int result;            // of the first prompt
+  std::uint8_t command;  // 0: nothing may be queued
+};
+
+template <typename Prompt>
+std::unique_ptr<CCalibrationPrompt> Open(protocol::AppState& state) {
+  return std::make_unique<Prompt>(state);
+}
+
+void Escape(QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); }
+
+std::vector<Walk> Walks() {
+  return {
+      {"zero: OK, OK", Open<CZeroCalDlg>,
+       [](ModalScript& s) { s.On<CZeroCalDlg>(Press(1)).On<CZeroCalWaitDlg>(Press(1)); }, QDialog::Accepted, 1},
+      {"air: OK, OK", Open<CAirCalDlg>,
+       [](ModalScript& s) { s.On<CAirCalDlg>(Press(1)).On<CAirCalWaitDlg>(Press(1)); }, QDialog::Accepted, 2},
+      {"factory: OK", Open<CFactoryResetDlg>, [](ModalScript& s) { s.On<CFactoryResetDlg>(Press(1)); },
+       QDialog::Accepted, 3},
+      {"zero: cancel", Open<CZeroCalDlg>, [](ModalScript& s) { s.On<CZeroCalDlg>(Press(2)); }, QDialog::Rejected, 0},
+      {"air: Esc", Open<CAirCalDlg>, [](ModalScript& s) { s.On<CAirCalDlg>(Escape); }, QDialog::Rejected, 0},
+      {"zero: OK, cancel", Open<CZeroCalDlg>,
+       [](ModalScript& s) { s.On<CZeroCalDlg>(Press(1)).On<CZeroCalWaitDlg>(Press(2)); }, QDialog::Accepted, 0},
+      {"air: OK, Esc", Open<CAirCalDlg>,
+       [](ModalScript& s) { s.On<CAirCalDlg>(Press(1)).On<CAirCalWaitDlg>(Escape); }, QDialog::Accepted, 0},
+      {"factory: cancel", Open<CFactoryResetDlg>, [](ModalScript& s) { s.On<CFactoryResetDlg>(Press(2)); },
+       QDialog::Rejected, 0},
+  };
+}
+
+// Runs the walk to its end; the first prompt's result.
+int RunWalk(const Walk& walk, protocol::AppState& state) {
+  const std::unique_ptr<CCalibrationPrompt> prompt = walk.open(state);
+  ModalScript script;
+  walk.steps(script);
+  script.Start();
+  const int result = prompt->exec();
+  EXPECT_TRUE(script.Finished());
+  EXPECT_FALSE(script.TimedOut());
+  return result;
+}
+
 }  // namespace
 
 TEST(CalibrationPrompts, CaptionsTextsButtonsAndColours) {
@@ -48,6 +99,7 @@ TEST(CalibrationPrompts, CaptionsTextsButtonsAndColours) {
     const char* text;
     const char* ok;
     bool okIsDefault;
+    bool showsStability;
   };
   CZeroCalDlg zero(state);
   CAirCalDlg air(state);
@@ -55,11 +107,11 @@ TEST(CalibrationPrompts, CaptionsTextsButtonsAndColours) {
   CAirCalWaitDlg airWait(state);
   CFactoryResetDlg reset(state);
   const Expected all[] = {
-      {&zero, "零点标定", "确保仪表工作在无氧水中", "下一步", true},
-      {&air, "空气标定", "请确认已放入空气中", "下一步", true},
-      {&zeroWait, "", "等待标定测量数值稳定", "确定", true},
-      {&airWait, "", "等待标定测量数值稳定", "确定", true},
-      {&reset, "恢复出厂", "确定要恢复出厂设置吗？", "确定", false},
+      {&zero, "零点标定", "确保仪表工作在无氧水中", "下一步", true, false},
+      {&air, "空气标定", "请确认已放入空气中", "下一步", true, false},
+      {&zeroWait, "", "等待标定测量数值稳定", "确定", true, true},
+      {&airWait, "", "等待标定测量数值稳定", "确定", true, true},
+      {&reset, "恢复出厂", "确定要恢复出厂设置吗？", "确定", false, false},
   };
   for (const Expected& e : all) {
     CCalibrationPrompt* p = e.prompt;
@@ -74,6 +126,7 @@ TEST(CalibrationPrompts, CaptionsTextsButtonsAndColours) {
     EXPECT_EQ(p->CancelButton(), ui::FindControl(p, 2));
     EXPECT_EQ(p->OkButton()->text(), QString::fromUtf8(e.ok));
     EXPECT_EQ(p->CancelButton()->text(), QString::fromUtf8("取消"));
+    EXPECT_EQ(p->StabilityLabel() != nullptr, e.showsStability);
     ExpectPromptColours(p->OkButton());
     ExpectPromptColours(p->CancelButton());
     for (QWidget* w : p->findChildren<QWidget*>()) {
@@ -83,138 +136,53 @@ TEST(CalibrationPrompts, CaptionsTextsButtonsAndColours) {
   }
 }
 
-TEST(CalibrationPrompts, ZeroAndAirCalibrationQueueTheirCommandOnlyAtTheLastOk) {
-  {
-    protocol::AppState state = FreshState();
-    CZeroCalDlg prompt(state);
-    bool promptHiddenDuringWait = false;
-    ModalScript script;
-    script.On<CZeroCalDlg>([&](QWidget* w) {
-      ClickControl(w, 1);
-    });
-    script.On<CZeroCalWaitDlg>([&](QWidget* w) {
-      promptHiddenDuringWait = !prompt.isVisible();
-      // Nothing is queued before the wait prompt's OK.
-      EXPECT_EQ(state.link.pendingWrite, kEarlierWrite);
-      EXPECT_EQ(PromptText(static_cast<QDialog*>(w)), QString::fromUtf8("等待标定测量数值稳定"));
-      ClickControl(w, 1);
-    });
-    script.Start();
-    EXPECT_EQ(prompt.exec(), QDialog::Accepted);
-    EXPECT_TRUE(script.Finished());
-    EXPECT_FALSE(script.TimedOut());
-    EXPECT_TRUE(promptHiddenDuringWait);
-    EXPECT_EQ(state.link.pendingWrite, CommandFrame(1));
-    EXPECT_EQ(state.link.pendingWriteReg, 34);
-  }
-  {
-    protocol::AppState state = FreshState();
-    state.link.writeAcked = true;
-    CAirCalDlg prompt(state);
-    ModalScript script;
-    script.On<CAirCalDlg>(Press(1)).On<CAirCalWaitDlg>(Press(1));
-    script.Start();
-    prompt.exec();
-    EXPECT_TRUE(script.Finished());
-    EXPECT_EQ(state.link.pendingWrite, CommandFrame(2));
-    EXPECT_EQ(state.link.pendingWriteReg, 34);
-    EXPECT_FALSE(state.link.writeAcked);
-  }
-}
-
-TEST(CalibrationPrompts, CancelOrEscapeAtEveryStepQueuesNothing) {
-  // Cancel in the first prompt: no wait prompt opens.
-  {
-    protocol::AppState state = FreshState();
-    CZeroCalDlg prompt(state);
-    ModalScript script;
-    script.On<CZeroCalDlg>(Press(2));
-    script.Start();
-    EXPECT_EQ(prompt.exec(), QDialog::Rejected);
-    EXPECT_TRUE(script.Finished());
-    EXPECT_TRUE(prompt.findChildren<CZeroCalWaitDlg*>().isEmpty());
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "a wait prompt opened after cancel";
-    ExpectNothingQueued(state);
-  }
-  {
-    protocol::AppState state = FreshState();
-    CAirCalDlg prompt(state);
-    ModalScript script;
-    script.On<CAirCalDlg>([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
-    script.Start();
-    EXPECT_EQ(prompt.exec(), QDialog::Rejected);
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    ExpectNothingQueued(state);
-  }
-  // Cancel and Esc in the wait prompts.
-  {
-    protocol::AppState state = FreshState();
-    CZeroCalDlg prompt(state);
-    ModalScript script;
-    script.On<CZeroCalDlg>(Press(1)).On<CZeroCalWaitDlg>(Press(2));
-    script.Start();
-    prompt.exec();
-    EXPECT_TRUE(script.Finished());
-    ExpectNothingQueued(state);
-  }
-  {
-    protocol::AppState state = FreshState();
-    CAirCalDlg prompt(state);
-    ModalScript script;
-    script.On<CAirCalDlg>(Press(1)).On<CAirCalWaitDlg>(
-        [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
-    script.Start();
-    prompt.exec();
-    EXPECT_TRUE(script.Finished());
-    ExpectNothingQueued(state);
-  }
-  {
-    protocol::AppState state = FreshState();
-    CFactoryResetDlg prompt(state);
-    ModalScript script;
-    script.On<CFactoryResetDlg>(Press(2));
-    script.Start();
-    EXPECT_EQ(prompt.exec(), QDialog::Rejected);
-    ExpectNothingQueued(state);
-  }
-}
-
-TEST(CalibrationPrompts, FactoryRestoreQueuesCommandThree) {
+TEST(CalibrationPrompts, TheZeroWaitPromptReplacesTheFirstAndNothingIsQueuedBeforeItsOk) {
   protocol::AppState state = FreshState();
-  CFactoryResetDlg prompt(state);
+  CZeroCalDlg prompt(state);
+  bool promptHiddenDuringWait = false;
   ModalScript script;
-  script.On<CFactoryResetDlg>(Press(1));
+  script.On<CZeroCalDlg>(Press(1));
+  script.On<CZeroCalWaitDlg>([&](QWidget* w) {
+    promptHiddenDuringWait = !prompt.isVisible();
+    EXPECT_EQ(state.link.pendingWrite, kEarlierWrite);
+    EXPECT_EQ(PromptText(static_cast<QDialog*>(w)), QString::fromUtf8("等待标定测量数值稳定"));
+    ClickControl(w, 1);
+  });
   script.Start();
   EXPECT_EQ(prompt.exec(), QDialog::Accepted);
-  EXPECT_EQ(state.link.pendingWrite, CommandFrame(3));
-  EXPECT_EQ(state.link.pendingWriteReg, 34);
+  EXPECT_TRUE(script.Finished());
+  EXPECT_FALSE(script.TimedOut());
+  EXPECT_TRUE(promptHiddenDuringWait);
 }
 
-TEST(CalibrationPrompts, TwoQuickSequencesLeaveOnlyTheSecondPending) {
+// Every way through every sequence: only the last OK queues the sequence's
+// command (replacing whatever was pending); cancel or Esc at any step leaves
+// the earlier write pending and opens nothing further.
+TEST(CalibrationPrompts, OnlyTheLastOkQueuesTheCommandAndCancelOrEscapeQueueNothing) {
+  for (const Walk& walk : Walks()) {
+    SCOPED_TRACE(walk.name);
+    protocol::AppState state = FreshState();
+    state.link.writeAcked = true;
+    EXPECT_EQ(RunWalk(walk, state), walk.result);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "a further prompt stayed open";
+    if (walk.command) {
+      EXPECT_EQ(state.link.pendingWrite, CommandFrame(walk.command));
+      EXPECT_EQ(state.link.pendingWriteReg, 34);
+      EXPECT_FALSE(state.link.writeAcked);
+    } else {
+      ExpectNothingQueued(state);
+      EXPECT_TRUE(state.link.writeAcked);
+    }
+  }
+}
+
+TEST(CalibrationPrompts, QuickSequencesLeaveOnlyTheLastPending) {
   protocol::AppState state = FreshState();
-  {
-    CZeroCalDlg prompt(state);
-    ModalScript script;
-    script.On<CZeroCalDlg>(Press(1)).On<CZeroCalWaitDlg>(Press(1));
-    script.Start();
-    prompt.exec();
+  for (const Walk& walk : Walks()) {
+    if (!walk.command) continue;
+    SCOPED_TRACE(walk.name);
+    RunWalk(walk, state);
+    EXPECT_EQ(state.link.pendingWrite, CommandFrame(walk.command));
+    EXPECT_EQ(state.link.pendingWriteReg, 34);
   }
-  EXPECT_EQ(state.link.pendingWrite, CommandFrame(1));
-  {
-    CAirCalDlg prompt(state);
-    ModalScript script;
-    script.On<CAirCalDlg>(Press(1)).On<CAirCalWaitDlg>(Press(1));
-    script.Start();
-    prompt.exec();
-  }
-  EXPECT_EQ(state.link.pendingWrite, CommandFrame(2));
-  {
-    CFactoryResetDlg prompt(state);
-    ModalScript script;
-    script.On<CFactoryResetDlg>(Press(1));
-    script.Start();
-    prompt.exec();
-  }
-  EXPECT_EQ(state.link.pendingWrite, CommandFrame(3));
-  EXPECT_EQ(state.link.pendingWriteReg, 34);
 }
