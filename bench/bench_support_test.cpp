@@ -135,7 +135,11 @@ TEST(BenchFigures, LoopProbesSeeStallsButNotWaiting) {
   EXPECT_GE(probe.LongestStallMs(), 80);
   EXPECT_LT(probe.LongestStallMs(), 1000);
   EXPECT_GE(probe.Stretches(), 2);
-  EXPECT_STREQ(probe.LongestStallReceiver(), "QTimer");
+  // The stretch is named after the first event of the wake-up: the busy
+  // handler's own timer or, when both fall due together (a loaded machine),
+  // the gap probe's timer that was handled just before it.
+  const std::string receiver = probe.LongestStallReceiver();
+  EXPECT_TRUE(receiver == "QTimer" || receiver == "QSingleShotTimer") << receiver;
   EXPECT_GE(gaps.LongestLateMs(), 60);
 
   // A handler that runs a nested loop waiting 150 ms (as a modal window
