@@ -8,6 +8,13 @@ TcpTransport::TcpTransport(const QString& host, quint16 port, QObject* parent)
   connect(&m_socket, &QTcpSocket::disconnected, this, &TcpTransport::OnDisconnected);
 }
 
+TcpTransport::~TcpTransport() {
+  // The socket outlives this part of the object: its last signals must not
+  // reach a transport half taken down (OnData is the subclass's).
+  QObject::disconnect(&m_socket, nullptr, this, nullptr);
+  m_socket.abort();
+}
+
 QString TcpTransport::Endpoint() const {
   const QString host = m_host.contains(QLatin1Char(':')) ? QLatin1Char('[') + m_host + QLatin1Char(']') : m_host;
   return host + QLatin1Char(':') + QString::number(m_port);

@@ -17,6 +17,7 @@ class TcpTransport : public sensorlink::Transport {
   static constexpr int kConnectWaitMs = 3000;
 
   TcpTransport(const QString& host, quint16 port, QObject* parent = nullptr);
+  ~TcpTransport() override;
 
   bool Open() override;
   void Close() override;
