@@ -38,7 +38,7 @@ test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   postgresql libqt6sql6-psql poppler-utils socat
   fonts-liberation fonts-wqy-zenhei
-  libmodbus-dev mbpoll python3-pymodbus
+  libmodbus-dev mbpoll python3-pymodbus python3-serial-asyncio
   clang libclang-rt-14-dev
   locales
   help2man dpkg-dev file man-db bsdextrautils desktop-file-utils appstream lintian bash-completion

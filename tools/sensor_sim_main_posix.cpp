@@ -1,7 +1,7 @@
 // sensor-sim: the simulated dissolved-oxygen sensor on a MODBUS-RTU line.
 // It serves a pseudo-terminal (bound as COMn or by a link) or a real serial
 // device, frames requests by line silence like a real slave, and answers
-// through SimSlave.
+// through SimBus: one simulated sensor per bus address.
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -22,9 +22,8 @@
 
 #include "protocol/rtu_frame.h"
 #include "serial/port_naming.h"
-#include "sensor_model.h"
+#include "sim_bus.h"
 #include "sim_options.h"
-#include "sim_slave.h"
 #include "sensortool_version.h"
 
 namespace {
@@ -220,13 +219,16 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  if (!linkPath.empty() && options.com > 0)
-    std::fprintf(stderr, "sensor-sim: COM%d -> %s, address %d\n", options.com, served.c_str(), options.address);
+  if (!linkPath.empty() && options.com > 0) {
+    std::string addresses;
+    for (int a : options.addresses) addresses += (addresses.empty() ? "" : ",") + std::to_string(a);
+    std::fprintf(stderr, "sensor-sim: COM%d -> %s, address%s %s\n", options.com, served.c_str(),
+                 options.addresses.size() > 1 ? "es" : "", addresses.c_str());
+  }
   std::printf("READY %s\n", served.c_str());
   std::fflush(stdout);
 
-  sim::SensorModel model(options);
-  sim::SimSlave slave(model, options);
+  sim::SimBus bus(options);
   const Clock::time_point start = Clock::now();
   const auto gap = std::chrono::milliseconds(options.frameGapMs);
   sim::RequestBuffer pending;
@@ -268,8 +270,8 @@ int main(int argc, char** argv) {
     for (const sim::Bytes& frame : frames) {
       const bool crcOk = frame.size() >= 4 && protocol::HasValidCrc(frame.data(), frame.size());
       log.Line(crcOk ? "RX" : "RX-BADCRC", frame);
-      model.Update(seconds);
-      const sim::Bytes reply = slave.HandleFrame(frame);
+      bus.Update(seconds);
+      const sim::Bytes reply = bus.HandleFrame(frame);
       if (reply.empty()) continue;
       // Logged before it goes out, so whoever has read the reply can rely on
       // finding it in the log.

@@ -17,7 +17,8 @@ struct SimOptions {
   std::string logPath;      // append RX/TX lines here
 
   // Identity and stored settings.
-  int address = 1;
+  int address = 1;                // the first of `addresses`
+  std::vector<int> addresses{1};  // one sensor per address, all on this line
   std::uint32_t serial = 20240001;
   float version = 1.1f;     // the software version register (--sw-version)
   int deviceType = 2;

@@ -1179,6 +1179,52 @@ then log out and log in again.</translation>
     </message>
 </context>
 <context>
+    <name>transports</name>
+    <message>
+        <source>未指定端口</source>
+        <translation>No port given</translation>
+    </message>
+    <message>
+        <source>缺少主机名：应为 tcp://主机:端口 或 rtu+tcp://主机:端口</source>
+        <translation>The host is missing: the form is tcp://HOST:PORT or rtu+tcp://HOST:PORT</translation>
+    </message>
+    <message>
+        <source>主机名无效</source>
+        <translation>The host name is not valid</translation>
+    </message>
+    <message>
+        <source>缺少端口号：应为 tcp://主机:端口 或 rtu+tcp://主机:端口</source>
+        <translation>The port number is missing: the form is tcp://HOST:PORT or rtu+tcp://HOST:PORT</translation>
+    </message>
+    <message>
+        <source>端口号无效：应为 1 到 65535</source>
+        <translation>The port number is not valid: it must be 1 to 65535</translation>
+    </message>
+</context>
+<context>
+    <name>transports::TcpTransport</name>
+    <message>
+        <source>无法连接 %1：%2</source>
+        <translation>Cannot connect to %1: %2</translation>
+    </message>
+    <message>
+        <source>连接被拒绝</source>
+        <translation>the connection was refused</translation>
+    </message>
+    <message>
+        <source>找不到该主机</source>
+        <translation>the host was not found</translation>
+    </message>
+    <message>
+        <source>%1 秒内未连通</source>
+        <translation>no connection within %1 seconds</translation>
+    </message>
+    <message>
+        <source>与 %1 的连接已断开</source>
+        <translation>The connection to %1 was lost</translation>
+    </message>
+</context>
+<context>
     <name>ui</name>
     <message>
         <source>传感器配置</source>

@@ -10,6 +10,7 @@
 #include "protocol/registers.h"
 #include "protocol/rtu_frame.h"
 #include "sensor_model.h"
+#include "sim_bus.h"
 #include "sim_options.h"
 #include "sim_slave.h"
 
@@ -37,6 +38,7 @@ TEST(SimOptions, ParseValuesDefaultsAndMistakes) {
   sim::SimOptions o = Parse({});
   EXPECT_EQ(o.com, 1);
   EXPECT_EQ(o.address, 1);
+  EXPECT_EQ(o.addresses, std::vector<int>{1});
   EXPECT_EQ(o.deviceType, 2);
   EXPECT_EQ(o.seed, 1u);
 
@@ -46,6 +48,7 @@ TEST(SimOptions, ParseValuesDefaultsAndMistakes) {
   EXPECT_EQ(o.com, 0);
   EXPECT_EQ(o.link, "/tmp/x");
   EXPECT_EQ(o.address, 7);
+  EXPECT_EQ(o.addresses, std::vector<int>{7});
   EXPECT_EQ(o.serial, 4294967295u);
   EXPECT_FLOAT_EQ(o.pressure, 88.5f);
   ASSERT_TRUE(o.doValue.has_value());
@@ -63,7 +66,8 @@ TEST(SimOptions, ParseValuesDefaultsAndMistakes) {
       {"--filter", "100"},   {"--pressure", "49"},    {"--pressure", "1,5"},  {"--com", "16"},
       {"--com", "2", "--link", "/tmp/y"},             {"--serial", "-1"},     {"--paced=yes"},
       {"--factory-zero", "20", "--factory-air", "30"}, {"--drop-byte-every", "0"}, {"stray"},
-      {"--sw-version", "x"}, {"--steady=1"},
+      {"--sw-version", "x"}, {"--steady=1"},  {"--address", "3,3"},   {"--address", "3,"},
+      {"--address", ",3"},   {"--address", "3,255"},
   };
   for (const auto& args : bad) {
     sim::SimOptions unused;
@@ -76,6 +80,9 @@ TEST(SimOptions, ParseValuesDefaultsAndMistakes) {
   EXPECT_EQ(sim::ParseSimOptions({"--address", "3", "--help"}, &h, &error), sim::ParseResult::Help);
   EXPECT_EQ(sim::ParseSimOptions({"--version"}, &h, &error), sim::ParseResult::Version);
   EXPECT_FLOAT_EQ(Parse({"--sw-version", "2.5"}).version, 2.5f);
+  o = Parse({"--address", "12,3,7"});
+  EXPECT_EQ(o.addresses, (std::vector<int>{12, 3, 7}));
+  EXPECT_EQ(o.address, 12);
 
   const std::string help = sim::HelpText();
   for (const char* name : {"--com", "--link", "--device", "--paced", "--log", "--address", "--serial",
@@ -359,6 +366,49 @@ TEST(SimSlaveFrames, ReadsWritesExceptionsAndAddressing) {
   EXPECT_EQ(frames[1], poll);
   // Garbage stays one frame, to be dropped for its CRC.
   EXPECT_EQ(sim::SplitFrames({1, 2, 3, 4, 5}).size(), 1u);
+}
+
+TEST(SimBus, EachSensorAnswersItsOwnAddressWithItsOwnIdentity) {
+  sim::SimOptions o = Parse({"--address", "3,7,12", "--serial", "1000", "--temperature", "20"});
+  sim::SimBus bus(o);
+  ASSERT_EQ(bus.Size(), 3u);
+  bus.Update(10.0);
+  const std::uint8_t addresses[] = {3, 7, 12};
+  std::set<std::uint32_t> zeroCals;
+  std::set<std::uint32_t> doValues;
+  for (std::size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(addresses[i]);
+    const Bytes reply = bus.HandleFrame(PollBlock(addresses[i]));
+    ASSERT_EQ(reply.size(), kPollReplyLength) << "one sensor answers, alone";
+    EXPECT_EQ(reply[0], addresses[i]);
+    EXPECT_EQ(DecodeU16(reply.data(), DeviceAddress), addresses[i]);
+    EXPECT_EQ(DecodeU32(reply.data(), SerialNumber), 1000u + addresses[i] - 3u);
+    EXPECT_EQ(DecodeU16(reply.data(), DeviceType), kSensorDeviceType);
+    zeroCals.insert(DecodeU32(reply.data(), FactoryZeroCal));
+    zeroCals.insert(DecodeU32(reply.data(), ZeroCalValue));
+    doValues.insert(DecodeU32(reply.data(), DoValue));
+  }
+  EXPECT_EQ(zeroCals.size(), 3u) << "every sensor its own calibration, factory and current alike";
+  EXPECT_EQ(doValues.size(), 3u);
+  for (std::uint8_t nobody : {1, 4, 13}) EXPECT_TRUE(bus.HandleFrame(PollBlock(nobody)).empty()) << int{nobody};
+
+  // A write reaches only its sensor; a broadcast reaches all, answered by none.
+  EXPECT_EQ(bus.HandleFrame(WriteFilter(7, 33)), BuildWriteEcho(7, Filter, 1));
+  EXPECT_EQ(bus.Model(0).Registers().regs[Filter], 10);
+  EXPECT_EQ(bus.Model(1).Registers().regs[Filter], 33);
+  EXPECT_TRUE(bus.HandleFrame(WriteFilter(0, 44)).empty());
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(bus.Model(i).Registers().regs[Filter], 44);
+
+  // One address is the single sensor it always was, reply for reply.
+  sim::SimOptions one = Parse({"--address", "5", "--seed", "9"});
+  sim::SimBus single(one);
+  sim::SensorModel model(one);
+  sim::SimSlave slave(model, one);
+  for (double t : {0.0, 3.0, 6.5}) {
+    single.Update(t);
+    model.Update(t);
+    EXPECT_EQ(single.HandleFrame(PollBlock(5)), slave.HandleFrame(PollBlock(5))) << t;
+  }
 }
 
 TEST(SimSlaveFaults, EachFaultHitsItsRepliesAndRepeatsWithTheSeed) {
