@@ -65,8 +65,7 @@ CMainDlg::CMainDlg(protocol::AppState& state, QWidget* parent)
   m_comm = new CMSComm(this);
   m_comm->setObjectName(QStringLiteral("comm"));
   m_comm->setProperty("controlId", 1015);
-  m_transport = new sensorlink::SerialTransport(*m_comm, this);
-  m_link = new sensorlink::SensorLink(*m_transport, m_state.link, this);
+  m_link = new sensorlink::SensorLink(*new sensorlink::SerialTransport(*m_comm, this), m_state.link, this);
   m_link->setObjectName(QStringLiteral("link"));
   m_link->SetWindowHooks(this);
 
@@ -98,7 +97,8 @@ CMainDlg::CMainDlg(protocol::AppState& state, QWidget* parent)
   connect(m_ui->exitButton, &QPushButton::clicked, this, &QDialog::reject);
 
   // Named children so tools and tests can look at their periods, beside the link's.
-  for (const auto& [timer, name] : {std::pair{&m_displayTimer, "displayTimer"}, std::pair{&m_returnTimer, "returnTimer"}}) {
+  for (const auto& [timer, name] :
+       {std::pair{&m_displayTimer, "displayTimer"}, std::pair{&m_returnTimer, "returnTimer"}}) {
     timer->setParent(this);
     timer->setObjectName(QLatin1String(name));
   }

@@ -23,9 +23,6 @@ class RecordsHub;
 namespace views {
 class ViewsHub;
 }
-namespace sensorlink {
-class SerialTransport;
-}
 
 namespace Ui {
 class CMainDlg;
@@ -134,7 +131,6 @@ class CMainDlg : public QDialog, private sensorlink::WindowHooks {
   protocol::AppState& m_state;
   std::unique_ptr<Ui::CMainDlg> m_ui;
   CMSComm* m_comm = nullptr;
-  sensorlink::SerialTransport* m_transport = nullptr;
   sensorlink::SensorLink* m_link = nullptr;
   std::function<bool(const QUrl&)> m_openUrl;
   QMenu* m_windowMenu = nullptr;

@@ -92,12 +92,12 @@ void SensorLink::OnBytes(const QByteArray& bytes) {
 void SensorLink::OnPollTick() {
   // Polls go on through a port reset: nothing is sent while the transport is
   // closed, but the silence is still counted and reported.
-  if (m_hooks) m_hooks->BeforeTick();
+  m_hooks->BeforeTick();
   protocol::SearchPollTick(m_state, *this);
 }
 
 void SensorLink::OnWriteTick() {
-  if (m_hooks) m_hooks->BeforeTick();
+  m_hooks->BeforeTick();
   protocol::WriteCycleTick(m_state, *this);
   if (!m_writeCycleKept && m_state.pendingWriteReg == 0 && m_state.writeRefusal == 0) m_writeTimer.stop();
 }
@@ -122,7 +122,7 @@ void SensorLink::StartReset(int waitMs) {
 }
 
 void SensorLink::FinishPortReset() {
-  const QString refused = m_hooks ? m_hooks->BeforeReopen() : QString();
+  const QString refused = m_hooks->BeforeReopen();
   if (!refused.isEmpty() || !m_transport.Open()) {
     // Keep trying quietly: the link comes back by itself with the device.
     // The next try is set before the failure is told.

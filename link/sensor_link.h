@@ -50,7 +50,7 @@ class SensorLink : public QObject, private protocol::LinkWindow {
 
   SensorLink(Transport& transport, protocol::LinkState& state, QObject* parent = nullptr);
   void SetPeriods(const Periods& periods) { m_periods = periods; }
-  void SetWindowHooks(WindowHooks* hooks) { m_hooks = hooks; }
+  void SetWindowHooks(WindowHooks* hooks) { m_hooks = hooks ? hooks : &m_noHooks; }
 
   bool Open();
   // Stops every timer, the reset and its reopen included, and closes the transport.
@@ -96,18 +96,12 @@ class SensorLink : public QObject, private protocol::LinkWindow {
   void FinishPortReset();
 
   // protocol::LinkWindow
-  void PullControls() override {
-    if (m_hooks) m_hooks->PullControls();
-  }
-  void PushControls() override {
-    if (m_hooks) m_hooks->PushControls();
-  }
+  void PullControls() override { m_hooks->PullControls(); }
+  void PushControls() override { m_hooks->PushControls(); }
   void RestartPollTimer(int periodMs) override;
   void StopPollAndDisplayTimers() override;
   void BeginPortReset() override { StartReset(m_periods.resetWaitMs); }
-  void ShowNotConnected() override {
-    if (m_hooks) m_hooks->ShowNotConnected();
-  }
+  void ShowNotConnected() override { m_hooks->ShowNotConnected(); }
   void SetAddressShown(std::uint8_t address) override { emit AddressPolled(address); }
   void Report(const protocol::LinkEvent& event) override { emit Event(event); }
   void SendFrame(const protocol::RtuFrame& frame) override;
@@ -115,7 +109,8 @@ class SensorLink : public QObject, private protocol::LinkWindow {
   Transport& m_transport;
   protocol::LinkState& m_state;
   Periods m_periods;
-  WindowHooks* m_hooks = nullptr;
+  WindowHooks m_noHooks;
+  WindowHooks* m_hooks = &m_noHooks;
   QElapsedTimer m_clock;
   QTimer m_pollTimer;
   QTimer m_writeTimer;
