@@ -23,6 +23,7 @@
 #include "app/sensor_windows.h"
 #include "controls/image_button.h"
 #include "dialogs/dialog_support.h"
+#include "link/serial_transport.h"
 #include "protocol/display_rules.h"
 #include "protocol/registers.h"
 #include "res/string_table.h"
@@ -38,9 +39,6 @@ namespace {
 constexpr int kPortCount = 15;
 constexpr int kTemplateWidthDu = 487;
 constexpr int kTemplateHeightDu = 394;
-// The reopen after a port reset is tried again at this period while the
-// device is missing (an adapter unplugged), without asking the operator.
-constexpr int kReopenRetryMs = 2000;
 
 QString PortInUseText() { return CMainDlg::tr("该端口已经被打开或者被占用！"); }
 QString OpenPortFirstText() { return CMainDlg::tr("请先打开串口."); }
@@ -50,22 +48,10 @@ constexpr const char* kPortLost = SENSOR_TEXT("SensorTexts", "串口断开");
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
 QString Utf8(const std::string& text) { return QString::fromStdString(text); }
 
-// What port number `number` is bound to: the operator's saved binding, else
-// its link in the port directory when there is one, else the device the
-// system's port order gives.
-QString PortBinding(int number) {
-  const QString saved = SavedPortBinding(number);
-  if (!saved.isEmpty()) return saved;
-  const QString dir = PortDirectory();
-  if (!dir.isEmpty() && QFileInfo(PortLinkPath(dir, number)).isSymLink()) return PortLinkPath(dir, number);
-  return ResolvePortName(number);
-}
-
 }  // namespace
 
 CMainDlg::CMainDlg(protocol::AppState& state, QWidget* parent)
     : QDialog(parent), m_state(state), m_ui(std::make_unique<Ui::CMainDlg>()) {
-  m_clock.start();
   m_openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
   m_ui->setupUi(this);
@@ -80,6 +66,9 @@ CMainDlg::CMainDlg(protocol::AppState& state, QWidget* parent)
   m_comm = new CMSComm(this);
   m_comm->setObjectName(QStringLiteral("comm"));
   m_comm->setProperty("controlId", 1015);
+  m_link = new sensorlink::SensorLink(*new sensorlink::SerialTransport(*m_comm, this), m_state.link, this);
+  m_link->setObjectName(QStringLiteral("link"));
+  m_link->SetWindowHooks(this);
 
   m_statusText = ui_texts::kNotConnected;
   m_temperatureUnitText = QStringLiteral("℃");
@@ -99,8 +88,7 @@ CMainDlg::CMainDlg(protocol::AppState& state, QWidget* parent)
   connect(this, &CMainDlg::ReplyAccepted, m_records, &RecordsHub::OnReplyAccepted);
   PushControls();
 
-  connect(m_comm, &CMSComm::OnComm, this, &CMainDlg::OnComm);
-  connect(m_comm, &CMSComm::PortFailed, this, &CMainDlg::OnPortFailed);
+  ConnectLink();
   connect(m_ui->openButton, &QPushButton::clicked, this, &CMainDlg::OnOpenPort);
   connect(m_ui->autoConnectButton, &QPushButton::clicked, this, &CMainDlg::OnAutoConnect);
   connect(m_ui->configButton, &QPushButton::clicked, this, &CMainDlg::OnSensorConfig);
@@ -109,27 +97,35 @@ CMainDlg::CMainDlg(protocol::AppState& state, QWidget* parent)
   connect(m_ui->helpButton, &QPushButton::clicked, this, &CMainDlg::OnHelp);
   connect(m_ui->exitButton, &QPushButton::clicked, this, &QDialog::reject);
 
-  // Named children so tools and tests can look at their periods.
-  const std::pair<QTimer*, const char*> timers[] = {{&m_displayTimer, "displayTimer"},
-                                                    {&m_writeTimer, "writeTimer"},
-                                                    {&m_returnTimer, "returnTimer"},
-                                                    {&m_searchPollTimer, "searchPollTimer"},
-                                                    {&m_portResetWait, "portResetWait"}};
-  for (const auto& [timer, name] : timers) {
+  // Named children so tools and tests can look at their periods, beside the link's.
+  for (const auto& [timer, name] :
+       {std::pair{&m_displayTimer, "displayTimer"}, std::pair{&m_returnTimer, "returnTimer"}}) {
     timer->setParent(this);
     timer->setObjectName(QLatin1String(name));
   }
   connect(&m_displayTimer, &QTimer::timeout, this, &CMainDlg::OnDisplayTimer);
-  connect(&m_writeTimer, &QTimer::timeout, this, &CMainDlg::OnWriteTimer);
   connect(&m_returnTimer, &QTimer::timeout, this, &CMainDlg::OnReturnTimer);
-  connect(&m_searchPollTimer, &QTimer::timeout, this, &CMainDlg::OnSearchPollTimer);
-  m_portResetWait.setSingleShot(true);
-  connect(&m_portResetWait, &QTimer::timeout, this, &CMainDlg::FinishPortReset);
 
   m_ui->portList->setFocus();
 }
 
 CMainDlg::~CMainDlg() = default;
+
+void CMainDlg::ConnectLink() {
+  using sensorlink::SensorLink;
+  connect(m_link, &SensorLink::FrameSent, this, &CMainDlg::FrameSent);
+  connect(m_link, &SensorLink::BytesArrived, this, &CMainDlg::BytesArrived);
+  connect(m_link, &SensorLink::ReplyAccepted, this, &CMainDlg::ReplyAccepted);
+  connect(m_link, &SensorLink::BytesHandled, this, &CMainDlg::BytesHandled);
+  connect(m_link, &SensorLink::Event, this, &CMainDlg::Report);
+  connect(m_link, &SensorLink::AddressPolled, this, [this](std::uint8_t address) { m_addressShown = address; });
+  // The sensor moved to a new address: its values are no longer refreshed.
+  connect(m_link, &SensorLink::Disconnected, &m_displayTimer, &QTimer::stop);
+  connect(m_link, &SensorLink::PortResetStarted, this, &CMainDlg::ShowResetStarted);
+  connect(m_link, &SensorLink::PortReopened, this, &CMainDlg::ShowOpened);
+  connect(m_link, &SensorLink::PortLost, this, &CMainDlg::ShowPortDown);
+  connect(m_link, &SensorLink::ReopenFailed, this, &CMainDlg::ShowPortDown);
+}
 
 void CMainDlg::SetUpControls() {
   QCoreApplication::setApplicationName(ui::ApplicationName());
@@ -198,7 +194,7 @@ void CMainDlg::SetUpWindowMenu() {
   m_portSettingsAction = m_windowMenu->addAction(QString(), this, &CMainDlg::OnPortSettings);
   m_portSettingsAction->setObjectName(QStringLiteral("portSettingsAction"));
   connect(m_windowMenu, &QMenu::aboutToShow, this,
-          [this] { m_closePortAction->setEnabled(m_openButtonUsed || m_portResetRunning); });
+          [this] { m_closePortAction->setEnabled(m_openButtonUsed || PortResetRunning()); });
   const QString about = LoadResourceString(101);
   if (!about.isEmpty()) {
     m_windowMenu->addSeparator();
@@ -261,29 +257,31 @@ void CMainDlg::PushControls() {
   ui::SetBoxText(m_ui->commStateBox, ui::SensorText(m_commStateText));
 }
 
-void CMainDlg::TickPrologue() {
+void CMainDlg::BeforeTick() {
   PullControls();
   if (m_state.link.manualAddressing) m_state.link.currentAddress = m_addressShown;
 }
 
 // ---- port ----
 
-bool CMainDlg::RunOpeningSequence(int portNumber) {
-  m_comm->SetCommPort(static_cast<short>(portNumber));
-  m_comm->SetInputMode(1);
-  m_comm->SetInBufferSize(1024);
-  m_comm->SetOutBufferSize(512);
-  m_comm->SetSettings(QStringLiteral("9600,n,8,1"));
-  if (m_comm->PortOpen()) {
-    ui::ShowMessage(this, PortInUseText());
-  } else if (!m_comm->SetPortOpen(true)) {
-    return false;
-  }
-  m_state.link.portOpen = true;
-  m_comm->SetRThreshold(1);
-  m_comm->SetInputLen(0);
-  (void)m_comm->Input();  // stale bytes
-  return true;
+CMainDlg::PortChoice CMainDlg::ResolvePort(int number) {
+  // The binding is the operator's saved one, else the number's link in the
+  // port directory, else the device the system's port order gives: a link
+  // counts as itself, so a link pointed at a new device is still the same binding.
+  PortChoice choice{number, SavedPortBinding(number), ResolvePortName(number)};
+  const QString dir = PortDirectory();
+  if (choice.binding.isEmpty() && !dir.isEmpty() && QFileInfo(PortLinkPath(dir, number)).isSymLink())
+    choice.binding = PortLinkPath(dir, number);
+  if (choice.binding.isEmpty()) choice.binding = choice.device;
+  return choice;
+}
+
+void CMainDlg::BindPort(const PortChoice& choice) {
+  // An open port keeps its device: the component refuses another while open.
+  if (m_comm->PortOpen()) ui::ShowMessage(this, PortInUseText());
+  m_comm->SetCommPort(static_cast<short>(choice.number));
+  m_comm->SetDevice(choice.device);
+  m_binding = choice;
 }
 
 void CMainDlg::ShowPortState(bool open) {
@@ -296,97 +294,63 @@ void CMainDlg::ShowPortState(bool open) {
 void CMainDlg::OnOpenPort() {
   if (m_openButtonUsed) return;
   if (m_comm->PortOpen()) ui::ShowMessage(this, PortInUseText());
-  if (!RunOpeningSequence(PortNumberSelected())) {
+  BindPort(ResolvePort(PortNumberSelected()));
+  if (!m_link->Open()) {
     ui::ShowMessage(this, m_comm->LastError());
     return;
   }
+  m_openButtonUsed = true;
+  ShowOpened();
+}
+
+void CMainDlg::ShowOpened() {
+  m_opened = m_binding;
   m_ui->portList->setEnabled(false);
   PushControls();
   ShowPortState(true);
-  m_openButtonUsed = true;
   m_portFailureReported = false;
-  m_openedPort = PortNumberSelected();
-  m_openedBinding = PortBinding(m_openedPort);
 }
 
 void CMainDlg::ClosePort() {
   // Nothing of the old link may go on: no poll, no write, no reopen attempt.
-  for (QTimer* timer : {&m_searchPollTimer, &m_displayTimer, &m_writeTimer, &m_portResetWait}) timer->stop();
-  m_comm->SetPortOpen(false);
-  protocol::LinkState& link = m_state.link;
-  // The traffic counters run for the whole session; everything else starts afresh.
-  const std::uint64_t accepted = link.repliesAccepted;
-  const std::uint64_t rejected = link.repliesRejected;
-  link = protocol::LinkState{};
-  link.repliesAccepted = accepted;
-  link.repliesRejected = rejected;
-  m_portResetRunning = false;
+  m_displayTimer.stop();
+  m_link->Close();
+  m_link->ForgetSensor();
   m_portFailureReported = false;
   m_openButtonUsed = false;
-  m_openedPort = 0;
-  m_openedBinding.clear();
+  m_opened = {};
   ShowNotConnected();
   m_ui->portList->setEnabled(true);
   ShowPortState(false);
   m_ui->portList->setFocus(Qt::OtherFocusReason);
 }
 
-void CMainDlg::BeginPortReset() {
-  if (m_portResetRunning) return;
-  m_portResetRunning = true;
-  m_comm->SetPortOpen(false);
+void CMainDlg::ShowResetStarted() {
+  // While the port is closed another number may be picked: the reopen takes it.
   m_ui->portList->setEnabled(true);
   PushControls();
   ShowPortState(false);
-  // The pause before reopening runs on a timer so the window keeps answering.
-  m_portResetWait.start(protocol::kPortResetWaitMs);
 }
 
-void CMainDlg::FinishPortReset() {
-  const int port = PortNumberSelected();
+QString CMainDlg::BeforeReopen() {
+  const PortChoice choice = ResolvePort(PortNumberSelected());
   // Once a device has vanished, its number can lead to another device (the
   // next port the system lists): the same number reopens only what it was
   // bound to when it was opened.
-  const bool moved = port == m_openedPort && PortBinding(port) != m_openedBinding;
-  if (moved || !RunOpeningSequence(port)) {
-    // The device is missing: say so once, then keep trying quietly so the
-    // link comes back by itself when the device returns. The next try is set
-    // before the message, which may wait for an operator who is not there.
-    m_commStateText = kPortLost;
-    PushControls();
-    m_portResetWait.start(kReopenRetryMs);
-    if (!m_portFailureReported) {
-      m_portFailureReported = true;
-      ShowPortMessage(moved ? tr("串口 COM%1 的设备已断开。").arg(port) : m_comm->LastError());
-    }
-    return;
-  }
-  m_openedPort = port;
-  m_openedBinding = PortBinding(port);
-  m_ui->portList->setEnabled(false);
-  PushControls();
-  ShowPortState(true);
-  m_state.link.missedPolls = 0;
-  m_portResetRunning = false;
-  m_portFailureReported = false;
+  if (choice.number == m_opened.number && choice.binding != m_opened.binding)
+    return tr("串口 COM%1 的设备已断开。").arg(choice.number);
+  BindPort(choice);
+  return {};
 }
 
-void CMainDlg::OnPortFailed(const QString& text) {
-  // The component has closed the port (device gone). Stop sending and reopen
-  // through the reset path, which retries until the device is back.
+void CMainDlg::ShowPortDown(const QString& reason) {
+  // The device is missing: said once; the link keeps trying quietly and
+  // comes back by itself when the device returns.
   m_commStateText = kPortLost;
   PushControls();
-  if (m_portResetRunning) return;
-  m_portResetRunning = true;
-  m_ui->portList->setEnabled(true);
-  ShowPortState(false);
-  if (!m_portFailureReported) {
-    m_portFailureReported = true;
-    m_portResetWait.start(kReopenRetryMs);
-    ShowPortMessage(text);
-  } else {
-    m_portResetWait.start(kReopenRetryMs);
-  }
+  if (m_portFailureReported) return;
+  m_portFailureReported = true;
+  ShowPortMessage(reason);
 }
 
 void CMainDlg::ShowPortMessage(const QString& text) {
@@ -396,37 +360,6 @@ void CMainDlg::ShowPortMessage(const QString& text) {
   m_portMessageOpen = true;
   ui::ShowMessage(this, text);
   m_portMessageOpen = false;
-}
-
-void CMainDlg::SendFrame(const protocol::RtuFrame& frame) {
-  if (!m_comm->PortOpen()) return;
-  m_comm->SetOutput(frame);
-  emit FrameSent(QByteArray(reinterpret_cast<const char*>(frame.data()), static_cast<int>(frame.size())),
-                 m_clock.elapsed());
-}
-
-// ---- receive path ----
-
-void CMainDlg::OnComm() {
-  const short event = m_comm->CommEvent();
-  const std::vector<std::uint8_t> bytes = m_comm->Input();
-  const qint64 now = m_clock.elapsed();
-  if (!bytes.empty())
-    emit BytesArrived(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())), now);
-  const std::uint64_t acceptedBefore = m_state.link.repliesAccepted;
-  protocol::OnCommEvent(m_state.link, *this, event, bytes.data(), bytes.size(), now);
-  if (m_state.link.repliesAccepted != acceptedBefore)
-    emit ReplyAccepted(QByteArray(reinterpret_cast<const char*>(m_state.link.rxBuf.data()),
-                                  static_cast<int>(protocol::kPollReplyLength)),
-                       now);
-  emit BytesHandled();
-}
-
-void CMainDlg::RestartPollTimer(int periodMs) { m_searchPollTimer.start(periodMs); }
-
-void CMainDlg::StopPollAndDisplayTimers() {
-  m_searchPollTimer.stop();
-  m_displayTimer.stop();
 }
 
 void CMainDlg::ShowNotConnected() {
@@ -465,15 +398,13 @@ void CMainDlg::Report(const protocol::LinkEvent& event) {
   const bool silence = event.kind == protocol::LinkEventKind::NoReply;
   // While the port is lost, "串口断开" says more than "无应答" ever could.
   const char* state = ui_texts::CommStateText(event);
-  if (state && !(silence && m_portResetRunning)) SetCommStateText(state);
+  if (state && !(silence && PortResetRunning())) SetCommStateText(state);
   if (silence) ShowValuesAsOld(true);
   if (event.kind == protocol::LinkEventKind::ReplyAccepted) ShowValuesAsOld(false);
   const std::string message = ui_texts::MessageText(event, ui::SensorTextUtf8);
   if (!message.empty())
     ui::ShowMessage(this, Utf8(message), ui_texts::IsFailure(event) ? QMessageBox::Warning : QMessageBox::Information);
 }
-
-void CMainDlg::SetAddressShown(std::uint8_t address) { m_addressShown = address; }
 
 // ---- connection and timers ----
 
@@ -486,7 +417,6 @@ void CMainDlg::OnAutoConnect() {
   }
   if (!link.manualAddressing) return;  // a search or its connection is running
 
-  link.currentAddress = 0;
   m_doValue = 0;
   m_temperature = 0;
   m_statusText = ui_texts::kNotConnected;
@@ -494,21 +424,14 @@ void CMainDlg::OnAutoConnect() {
   std::fill(link.rxBuf.begin() + 2, link.rxBuf.begin() + 79, 0);
   PushControls();
 
-  link.manualAddressing = false;
+  // A write meant for the sensor last connected must not reach whatever the search finds.
   link.pendingWriteReg = 0;
-  m_searchPollTimer.stop();
-  m_displayTimer.stop();
-  m_searchPollTimer.start(protocol::kSearchPeriodMs);
+  m_link->StartSearch();
   m_displayTimer.start(protocol::kDisplayPeriodMs);
 }
 
-void CMainDlg::OnSearchPollTimer() {
-  TickPrologue();
-  protocol::SearchPollTick(m_state.link, *this);
-}
-
 void CMainDlg::OnDisplayTimer() {
-  TickPrologue();
+  BeforeTick();
   const protocol::LinkState& link = m_state.link;
   if (link.sensorConnected && link.deviceFound && link.currentAddress != 0) {
     // While the last reply failed its check the members keep the last good
@@ -532,13 +455,8 @@ void CMainDlg::OnDisplayTimer() {
   }
 }
 
-void CMainDlg::OnWriteTimer() {
-  TickPrologue();
-  protocol::WriteCycleTick(m_state.link, *this);
-}
-
 void CMainDlg::OnReturnTimer() {
-  TickPrologue();
+  BeforeTick();
   if (m_state.childDialogState == protocol::kChildDialogEnded) {
     show();
     m_state.childDialogState = 0;
@@ -566,7 +484,7 @@ void CMainDlg::OpenSensorWindow(SensorWindow which) {
   }
   hide();
   m_returnTimer.start(27);
-  if (which != SensorWindow::Signal) m_writeTimer.start(protocol::kWritePeriodMs);
+  if (which != SensorWindow::Signal) m_link->StartWriteCycle();
 
   switch (which) {
     case SensorWindow::Config: RunSensorConfigWindow(m_state, this); break;

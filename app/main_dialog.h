@@ -1,7 +1,6 @@
 #pragma once
 #include <QDialog>
 #include <QStringList>
-#include <QElapsedTimer>
 #include <QIcon>
 #include <QPoint>
 #include <QTimer>
@@ -9,8 +8,8 @@
 #include <functional>
 #include <memory>
 
+#include "link/sensor_link.h"
 #include "protocol/app_state.h"
-#include "protocol/receive_path.h"
 
 class CMSComm;
 class CImageButton;
@@ -29,10 +28,11 @@ namespace Ui {
 class CMainDlg;
 }
 
-// The main window: opens the port, searches for the sensor, polls it, shows
-// the live values, and opens the sensor windows. It owns the serial component
-// and implements what the receive path needs of its window.
-class CMainDlg : public QDialog, public protocol::LinkWindow {
+// The main window: opens the port, starts the search, shows the live values,
+// and opens the sensor windows. The link to the sensor (polling, writing, the
+// port reset and its reopen) runs in its SensorLink over the serial
+// component; the window shows what the link reports.
+class CMainDlg : public QDialog, private sensorlink::WindowHooks {
   Q_OBJECT
 
  public:
@@ -40,6 +40,7 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   ~CMainDlg() override;
 
   CMSComm& Comm() { return *m_comm; }
+  sensorlink::SensorLink& Link() { return *m_link; }
   protocol::AppState& State() { return m_state; }
   // Opens a file or web address with the desktop's default handler; tests replace it.
   void SetUrlOpener(std::function<bool(const QUrl&)> opener) { m_openUrl = std::move(opener); }
@@ -48,7 +49,7 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   // The window menu that a frameless window offers on its background and Alt+Space.
   QMenu* WindowMenu() { return m_windowMenu; }
   int PortNumberSelected() const;
-  bool PortResetRunning() const { return m_portResetRunning; }
+  bool PortResetRunning() const { return m_link->PortResetRunning(); }
   // "关闭串口": stops polling and writing, closes the port and shows the window
   // as before the first "打开", so another port (or the replugged one) can be opened.
   void ClosePort();
@@ -56,25 +57,14 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   // echo, or a recording that is running.
   bool LeavingLosesWork() const;
   // The clock the receive path's time stamps come from.
-  qint64 ClockMs() const { return m_clock.elapsed(); }
-
-  // What the receive path asks of its window.
-  void PullControls() override;
-  void PushControls() override;
-  void RestartPollTimer(int periodMs) override;
-  void StopPollAndDisplayTimers() override;
-  void BeginPortReset() override;
-  void ShowNotConnected() override;
-  void SetAddressShown(std::uint8_t address) override;
-  void Report(const protocol::LinkEvent& event) override;
-  void SendFrame(const protocol::RtuFrame& frame) override;
+  qint64 ClockMs() const { return m_link->ClockMs(); }
 
  signals:
-  // After every pass of the receive path.
+  // The link's own, passed on for the views and records that watch the line:
+  // after every pass of the receive path; every frame handed to the port,
+  // every batch of bytes received (with the receive clock in ms), and every
+  // poll reply taken into rxBuf after its check.
   void BytesHandled();
-  // Line traffic, for views that watch the link: every frame handed to the
-  // port, every batch of bytes received (with the receive clock in ms), and
-  // every poll reply taken into rxBuf after its check.
   void FrameSent(const QByteArray& frame, qint64 ms);
   void BytesArrived(const QByteArray& bytes, qint64 ms);
   void ReplyAccepted(const QByteArray& reply, qint64 ms);
@@ -93,23 +83,39 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   void OnFactoryInfo();
   void OnSensorSignal();
   void OnHelp();
-  void OnComm();
-  void OnPortFailed(const QString& text);
   void OnDisplayTimer();
-  void OnWriteTimer();
   void OnReturnTimer();
-  void OnSearchPollTimer();
   void OnAbout();
   void OnPortSettings();
-  void FinishPortReset();
 
  private:
   enum class SensorWindow { Config, FactoryInfo, Signal };
 
+  // What a port number is bound to (the identity a reopen compares) and the
+  // device that binding leads to now.
+  struct PortChoice {
+    int number = 0;
+    QString binding;
+    QString device;
+  };
+
   void SetUpControls();
   void SetUpWindowMenu();
-  void TickPrologue();
-  bool RunOpeningSequence(int portNumber);
+  void ConnectLink();
+  // sensorlink::WindowHooks
+  void BeforeTick() override;
+  void PullControls() override;
+  void PushControls() override;
+  void ShowNotConnected() override;
+  QString BeforeReopen() override;
+
+  static PortChoice ResolvePort(int number);
+  // Gives the component the chosen device by name; the number stays for its messages.
+  void BindPort(const PortChoice& choice);
+  void ShowOpened();
+  void ShowResetStarted();
+  void ShowPortDown(const QString& reason);
+  void Report(const protocol::LinkEvent& event);
   void ShowPortState(bool open);
   void ShowPortMessage(const QString& text);
   void OpenSensorWindow(SensorWindow which);
@@ -125,7 +131,7 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   protocol::AppState& m_state;
   std::unique_ptr<Ui::CMainDlg> m_ui;
   CMSComm* m_comm = nullptr;
-  QElapsedTimer m_clock;
+  sensorlink::SensorLink* m_link = nullptr;
   std::function<bool(const QUrl&)> m_openUrl;
   QMenu* m_windowMenu = nullptr;
   QAction* m_closePortAction = nullptr;
@@ -157,16 +163,12 @@ class CMainDlg : public QDialog, public protocol::LinkWindow {
   QIcon m_portOpenIcon;
   QIcon m_portClosedIcon;
 
-  QTimer m_displayTimer;     // 1: display refresh, 1000 ms
-  QTimer m_writeTimer;       // 2: pending-write cycle, 900 ms
-  QTimer m_returnTimer;      // 3: return check, 27 ms
-  QTimer m_searchPollTimer;  // 4: search 600 ms, poll 2000 ms
-  QTimer m_portResetWait;    // the 900 ms pause inside a port reset
-  bool m_portResetRunning = false;
+  QTimer m_displayTimer;  // display refresh, 1000 ms
+  QTimer m_returnTimer;   // return check, 27 ms
   bool m_portFailureReported = false;
   bool m_portMessageOpen = false;
-  int m_openedPort = 0;        // the port number last opened, and what it was bound to then
-  QString m_openedBinding;
+  PortChoice m_opened;   // the port last opened, and what it was bound to then
+  PortChoice m_binding;  // the port given to the component for the next open
 
   bool m_moveMode = false;
   QPoint m_dragOffset;

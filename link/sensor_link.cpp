@@ -5,11 +5,20 @@ namespace sensorlink {
 SensorLink::SensorLink(Transport& transport, protocol::LinkState& state, QObject* parent)
     : QObject(parent), m_transport(transport), m_state(state) {
   m_clock.start();
+  const std::pair<QTimer*, const char*> timers[] = {
+      {&m_pollTimer, "searchPollTimer"}, {&m_writeTimer, "writeTimer"}, {&m_resetWait, "portResetWait"}};
+  for (const auto& [timer, name] : timers) {
+    timer->setParent(this);
+    timer->setObjectName(QLatin1String(name));
+  }
   m_resetWait.setSingleShot(true);
   connect(&m_transport, &Transport::BytesArrived, this, &SensorLink::OnBytes);
   connect(&m_transport, &Transport::Lost, this, [this](const QString& reason) {
+    // The device is gone rather than silent: the first reopen waits as long
+    // as every later try would. The reset runs before anyone is told, since
+    // telling may wait for an operator who is not there.
+    StartReset(m_periods.reopenRetryMs);
     emit PortLost(reason);
-    BeginPortReset();
   });
   connect(&m_pollTimer, &QTimer::timeout, this, &SensorLink::OnPollTick);
   connect(&m_writeTimer, &QTimer::timeout, this, &SensorLink::OnWriteTick);
@@ -26,8 +35,18 @@ void SensorLink::Close() {
   m_writeTimer.stop();
   m_resetWait.stop();
   m_resetRunning = false;
+  m_writeCycleKept = false;
   m_transport.Close();
   m_state.portOpen = false;
+}
+
+void SensorLink::ForgetSensor() {
+  protocol::LinkState fresh;
+  fresh.repliesAccepted = m_state.repliesAccepted;
+  fresh.repliesRejected = m_state.repliesRejected;
+  fresh.writeQueued = std::move(m_state.writeQueued);
+  fresh.portOpen = m_state.portOpen;
+  m_state = std::move(fresh);
 }
 
 void SensorLink::StartSearch() {
@@ -51,6 +70,11 @@ void SensorLink::QueueWrite(protocol::RtuFrame frame, std::uint8_t reg) {
   if (!m_writeTimer.isActive()) m_writeTimer.start(m_periods.writeMs);
 }
 
+void SensorLink::StartWriteCycle() {
+  m_writeCycleKept = true;
+  m_writeTimer.start(m_periods.writeMs);
+}
+
 void SensorLink::OnBytes(const QByteArray& bytes) {
   const qint64 now = m_clock.elapsed();
   emit BytesArrived(bytes, now);
@@ -62,16 +86,20 @@ void SensorLink::OnBytes(const QByteArray& bytes) {
     emit ReplyAccepted(QByteArray(reinterpret_cast<const char*>(m_state.rxBuf.data()),
                                   static_cast<int>(protocol::kPollReplyLength)),
                        now);
+  emit BytesHandled();
 }
 
 void SensorLink::OnPollTick() {
-  if (m_resetRunning) return;
+  // Polls go on through a port reset: nothing is sent while the transport is
+  // closed, but the silence is still counted and reported.
+  m_hooks->BeforeTick();
   protocol::SearchPollTick(m_state, *this);
 }
 
 void SensorLink::OnWriteTick() {
+  m_hooks->BeforeTick();
   protocol::WriteCycleTick(m_state, *this);
-  if (m_state.pendingWriteReg == 0 && m_state.writeRefusal == 0) m_writeTimer.stop();
+  if (!m_writeCycleKept && m_state.pendingWriteReg == 0 && m_state.writeRefusal == 0) m_writeTimer.stop();
 }
 
 void SensorLink::RestartPollTimer(int periodMs) {
@@ -84,19 +112,22 @@ void SensorLink::StopPollAndDisplayTimers() {
   emit Disconnected();
 }
 
-void SensorLink::BeginPortReset() {
+void SensorLink::StartReset(int waitMs) {
   if (m_resetRunning) return;
   m_resetRunning = true;
   m_transport.Close();
   emit PortResetStarted();
   // The pause before reopening runs on a timer so nothing waits for it.
-  m_resetWait.start(m_periods.resetWaitMs);
+  m_resetWait.start(waitMs);
 }
 
 void SensorLink::FinishPortReset() {
-  if (!m_transport.Open()) {
+  const QString refused = m_hooks->BeforeReopen();
+  if (!refused.isEmpty() || !m_transport.Open()) {
     // Keep trying quietly: the link comes back by itself with the device.
+    // The next try is set before the failure is told.
     m_resetWait.start(m_periods.reopenRetryMs);
+    emit ReopenFailed(refused.isEmpty() ? m_transport.LastError() : refused);
     return;
   }
   m_state.missedPolls = 0;

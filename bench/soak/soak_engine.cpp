@@ -507,12 +507,16 @@ void Soak::OnConnected() {
   m_connectedAt = Now();
   m_acceptedBefore = m_state.link.repliesAccepted;
   m_rejectedBefore = m_state.link.repliesRejected;
-  // Speed-up: the periods of the window's own timers, set from outside after
-  // the sensor was found; the write timer is started as opening a sensor
-  // window starts it.
+  // Speed-up: the periods of the window's and its link's timers, set from
+  // outside after the sensor was found; the write cycle is started as opening
+  // a sensor window starts it.
   m_window->findChild<QTimer*>(QStringLiteral("searchPollTimer"))->setInterval(m_config.pollMs);
   m_window->findChild<QTimer*>(QStringLiteral("displayTimer"))->setInterval(m_config.displayMs);
-  m_window->findChild<QTimer*>(QStringLiteral("writeTimer"))->start(m_config.writeMs);
+  sensorlink::SensorLink::Periods periods;
+  periods.pollMs = m_config.pollMs;
+  periods.writeMs = m_config.writeMs;
+  m_window->Link().SetPeriods(periods);
+  m_window->Link().StartWriteCycle();
   m_lastStallTick = -1;
   m_stallTimer.start();
 }

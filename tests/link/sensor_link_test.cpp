@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -139,4 +140,62 @@ TEST(SensorLink, AGivenAddressIsHeldAndAnUnansweredWriteIsGivenUp) {
     if (frame[1] == protocol::kFunctionWriteMultiple) ++writes;
   }
   EXPECT_EQ(writes, protocol::kMaxWriteSends);
+}
+
+// A window's part in the reopen: each try first asks it; a refusal counts as a failed try.
+struct ScriptedWindow : sensorlink::WindowHooks {
+  MemoryPipe* pipe = nullptr;
+  std::deque<QString> tries;  // "refuse", "fail" or "open", one per reopen try
+  int ticks = 0;
+  void BeforeTick() override { ++ticks; }
+  QString BeforeReopen() override {
+    const QString next = tries.empty() ? QStringLiteral("open") : tries.front();
+    if (!tries.empty()) tries.pop_front();
+    pipe->failOpen = next == QLatin1String("fail");
+    return next == QLatin1String("refuse") ? QStringLiteral("COM1 moved") : QString();
+  }
+};
+
+TEST(SensorLink, ALostTransportIsReopenedWhenItsWindowAgreesAndWritesPlacedOnTheStateGoOut) {
+  Fixture f;
+  Slave slave{2};
+  f.pipe.answer = slave;
+  ScriptedWindow window;
+  window.pipe = &f.pipe;
+  window.tries = {QStringLiteral("refuse"), QStringLiteral("fail"), QStringLiteral("open")};
+  f.link.SetWindowHooks(&window);
+  QStringList told;
+  bool resetBeforeLossTold = false;
+  QObject::connect(&f.link, &sensorlink::SensorLink::PortLost, [&](const QString& reason) {
+    resetBeforeLossTold = f.link.PortResetRunning();
+    told << reason;
+  });
+  QObject::connect(&f.link, &sensorlink::SensorLink::ReopenFailed, [&](const QString& reason) { told << reason; });
+  ASSERT_TRUE(f.link.Open());
+  f.link.StartSearch();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.state.deviceFound; }, 10000));
+
+  emit f.pipe.Lost(QStringLiteral("unplugged"));
+  EXPECT_TRUE(resetBeforeLossTold);
+  EXPECT_FALSE(f.pipe.IsOpen());
+  const int ticksAtLoss = window.ticks;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.reopened > 0; }, 10000));
+  EXPECT_EQ(told, (QStringList{QStringLiteral("unplugged"), QStringLiteral("COM1 moved"),
+                               QStringLiteral("pipe closed")}));
+  EXPECT_EQ(f.resets, 1);
+  EXPECT_GT(window.ticks, ticksAtLoss) << "the poll timer runs on through the reset";
+  const std::uint64_t accepted = f.state.repliesAccepted;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.state.repliesAccepted > accepted; }, 10000));
+
+  // Writes placed straight on the state, as the sensor windows place theirs,
+  // go out as long as the write cycle runs, one after another.
+  f.link.StartWriteCycle();
+  for (std::uint16_t value : {9, 10}) {
+    f.events.clear();
+    protocol::QueueWrite(f.state, protocol::WriteFilter(2, value), protocol::Filter);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.Saw(LinkEventKind::WriteConfirmed); }, 10000)) << value;
+    QTest::qWait(100);  // idle write ticks
+  }
+  f.link.Close();
+  EXPECT_FALSE(f.link.findChild<QTimer*>(QStringLiteral("writeTimer"))->isActive());
 }
