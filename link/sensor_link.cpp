@@ -50,6 +50,7 @@ void SensorLink::ForgetSensor() {
 }
 
 void SensorLink::StartSearch() {
+  m_probing = false;
   m_state.addressHeld = false;
   m_state.deviceFound = m_state.sensorConnected = false;
   m_state.manualAddressing = false;
@@ -58,11 +59,30 @@ void SensorLink::StartSearch() {
 }
 
 void SensorLink::ConnectTo(std::uint8_t address) {
+  m_probing = false;
   m_state.addressHeld = true;
   m_state.manualAddressing = true;
   m_state.currentAddress = address;
   OnPollTick();
   m_pollTimer.start(m_periods.searchMs);
+}
+
+void SensorLink::Probe(std::uint8_t address) {
+  m_probing = true;
+  m_pollTimer.stop();
+  m_state.addressHeld = true;
+  m_state.manualAddressing = true;
+  // Not "found": an accepted reply must not count the silence of the
+  // addresses asked before it, nor start a poll of its own.
+  m_state.deviceFound = m_state.sensorConnected = false;
+  m_state.currentAddress = address;
+  SendFrame(protocol::PollBlock(address));
+}
+
+void SensorLink::Idle() {
+  m_probing = false;
+  m_pollTimer.stop();
+  m_state.deviceFound = m_state.sensorConnected = false;
 }
 
 void SensorLink::QueueWrite(protocol::RtuFrame frame, std::uint8_t reg) {
@@ -103,6 +123,7 @@ void SensorLink::OnWriteTick() {
 }
 
 void SensorLink::RestartPollTimer(int periodMs) {
+  if (m_probing) return;
   // The core asks for its own periods; a link may run shorter ones (tests, soak).
   m_pollTimer.start(periodMs == protocol::kPollPeriodMs ? m_periods.pollMs : periodMs);
 }

@@ -62,6 +62,13 @@ class SensorLink : public QObject, private protocol::LinkWindow {
   void StartSearch();
   // Polls `address` only; replies from any other address are refused.
   void ConnectTo(std::uint8_t address);
+  // Asks `address` once, for a bus scan: the poll timer stops and no poll
+  // goes out on the link's behalf until ConnectTo, StartSearch or Idle. A
+  // reply from `address` is accepted as from a held address.
+  void Probe(std::uint8_t address);
+  // Stops polling and probing; the port stays open and writes still repeat.
+  void Idle();
+  bool Probing() const { return m_probing; }
   // Queues a write (replacing any pending one) and starts its repetition.
   void QueueWrite(protocol::RtuFrame frame, std::uint8_t reg);
   // Starts the write cycle and keeps it running until Close, for writes
@@ -117,6 +124,7 @@ class SensorLink : public QObject, private protocol::LinkWindow {
   QTimer m_resetWait;
   bool m_resetRunning = false;
   bool m_writeCycleKept = false;
+  bool m_probing = false;  // a scan asks addresses itself: the core may not restart polling
 };
 
 }  // namespace sensorlink

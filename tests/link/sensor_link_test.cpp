@@ -2,6 +2,9 @@
 // without a serial port, as it will over any other transport.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -10,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+#include "link/bus_scan.h"
+#include "link/device_table_file.h"
 #include "link/sensor_link.h"
 #include "protocol/registers.h"
 #include "protocol/rtu_frame.h"
@@ -198,4 +203,89 @@ TEST(SensorLink, ALostTransportIsReopenedWhenItsWindowAgreesAndWritesPlacedOnThe
   }
   f.link.Close();
   EXPECT_FALSE(f.link.findChild<QTimer*>(QStringLiteral("writeTimer"))->isActive());
+}
+
+// A scan asks each address once, lists exactly the sensors that answer, in
+// order, and leaves the link quiet; a reply that comes late from the address
+// asked before is not taken for the next one's.
+TEST(BusScan, ListsTheSensorsOnTheLineAndLeavesTheLinkIdle) {
+  Fixture f;
+  const std::vector<std::uint8_t> sensors{3, 7, 12};
+  // Address 5 answers too, but only after the scan has moved on.
+  f.pipe.answer = [&sensors](const RtuFrame& r) {
+    for (std::uint8_t a : sensors)
+      if (r[0] == a) return Slave{a}(r);
+    return RtuFrame{};
+  };
+  ASSERT_TRUE(f.link.Open());
+  int stamps = 0;
+  sensorlink::BusScan scan(f.link, [&stamps] { return QStringLiteral("t%1").arg(++stamps); });
+  std::vector<int> progress;
+  bool finished = false, cancelled = true;
+  QObject::connect(&scan, &sensorlink::BusScan::Progress, [&](int asked, int, std::uint8_t) { progress.push_back(asked); });
+  QObject::connect(&scan, &sensorlink::BusScan::Finished, [&](bool c) { finished = true, cancelled = c; });
+  auto late = std::make_shared<bool>(false);
+  QObject::connect(&f.link, &sensorlink::SensorLink::FrameSent, [&f, late](const QByteArray& frame) {
+    if (static_cast<std::uint8_t>(frame[0]) == 5 && !*late) {
+      *late = true;
+      const RtuFrame reply = Block(5).PollReply(5);
+      QTimer::singleShot(60, &f.pipe, [&f, reply] {
+        emit f.pipe.BytesArrived(QByteArray(reinterpret_cast<const char*>(reply.data()), static_cast<int>(reply.size())));
+      });
+    }
+  });
+  ASSERT_TRUE(scan.Start(1, 15, 40));
+  EXPECT_FALSE(scan.Start(1, 15, 40)) << "one scan at a time";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 20000));
+  EXPECT_FALSE(cancelled);
+  ASSERT_EQ(scan.Found().size(), 3u);
+  for (std::size_t i = 0; i < sensors.size(); ++i) {
+    EXPECT_EQ(scan.Found()[i].address, sensors[i]);
+    EXPECT_FLOAT_EQ(scan.Found()[i].doValue, 7.5f);
+  }
+  EXPECT_EQ(scan.Found()[0].foundAt, "t1");
+  EXPECT_EQ(progress.front(), 0);
+  EXPECT_EQ(progress.back(), 15);
+  std::vector<std::uint8_t> asked;
+  for (const RtuFrame& frame : f.pipe.sent) asked.push_back(frame[0]);
+  std::vector<std::uint8_t> expected;
+  for (std::uint8_t a = 1; a <= 15; ++a) expected.push_back(a);
+  EXPECT_EQ(asked, expected) << "each address asked exactly once";
+
+  // Idle afterwards: nothing more goes out.
+  const std::size_t sentAtEnd = f.pipe.sent.size();
+  QTest::qWait(150);
+  EXPECT_EQ(f.pipe.sent.size(), sentAtEnd);
+
+  // A write waiting for its echo keeps the scan from starting; a running scan can be cancelled.
+  f.link.QueueWrite(protocol::WriteFilter(3, 12), protocol::Filter);
+  EXPECT_FALSE(scan.Start());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !f.link.HasPendingWrite(); }, 10000));
+  finished = false;
+  ASSERT_TRUE(scan.Start(1, 200, 40));
+  scan.Cancel();
+  EXPECT_TRUE(finished);
+  EXPECT_TRUE(cancelled);
+  EXPECT_FALSE(scan.Running());
+}
+
+TEST(DeviceTableFile, SavesWholeAndLoadsBackAndNeverTakesAForeignFile) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString path = dir.filePath(QStringLiteral("sub/devices.tsv"));
+  protocol::DeviceTable table;
+  table.Put({7, 20251464, 1.5f, 0, 0, "2026-12-09T10:00:00.000+08:00"});
+  QString error;
+  ASSERT_TRUE(sensorlink::SaveDeviceTable(table, path, &error)) << error.toStdString();
+  EXPECT_EQ(sensorlink::LoadDeviceTable(path).Entries(), table.Entries());
+  EXPECT_TRUE(sensorlink::LoadDeviceTable(dir.filePath(QStringLiteral("missing.tsv"))).Empty());
+  QFile other(dir.filePath(QStringLiteral("other.csv")));
+  ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+  other.write("time,do\n1,2\n");
+  other.close();
+  EXPECT_TRUE(sensorlink::LoadDeviceTable(other.fileName()).Empty());
+  // A folder where the file should be: refused with a reason, nothing written.
+  ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("blocked.tsv"))));
+  EXPECT_FALSE(sensorlink::SaveDeviceTable(table, dir.filePath(QStringLiteral("blocked.tsv")), &error));
+  EXPECT_FALSE(error.isEmpty());
 }
