@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
+#include <initializer_list>
 #include <iterator>
 #include <cmath>
 #include <limits>
@@ -52,6 +53,13 @@ void SetPaddedRange(TrendPlot* plot, TrendPlot::Side side, double lo, double hi,
   double pad = (hi - lo) * 0.1;
   if (hi - lo < minSpan) pad = (minSpan - (hi - lo)) / 2;
   plot->SetValueRange(side, lo - pad, hi + pad);
+}
+
+// A row of the window; `stretch` takes the width the others leave.
+QHBoxLayout* Row(std::initializer_list<QWidget*> widgets, QWidget* stretch) {
+  auto* row = new QHBoxLayout;
+  for (QWidget* w : widgets) row->addWidget(w, w == stretch ? 1 : 0);
+  return row;
 }
 
 // Column of a time in a plot of columns `bucketMs` wide; columns are counted
@@ -168,32 +176,15 @@ TrendWindow::TrendWindow(const TrendStore& store, QWidget* parent)
   });
   connect(m_liveButton, &QPushButton::clicked, this, &TrendWindow::ShowLive);
 
-  auto* top = new QHBoxLayout;
-  top->addWidget(m_valueLabel, 1);
-  top->addWidget(new QLabel(tr("稳定性:"), this));
-  top->addWidget(m_stabilityLabel);
-  auto* controls = new QHBoxLayout;
-  controls->addWidget(m_stabilityDetail, 1);
-  controls->addWidget(new QLabel(tr("单位:"), this));
-  controls->addWidget(m_unit);
-  controls->addWidget(new QLabel(tr("显示范围:"), this));
-  controls->addWidget(m_span);
-  controls->addWidget(m_pause);
-  controls->addWidget(m_resetZoom);
-  auto* history = new QHBoxLayout;
-  history->addWidget(new QLabel(tr("历史: 序列号"), this));
-  history->addWidget(m_historySerial);
-  history->addWidget(new QLabel(tr("从"), this));
-  history->addWidget(m_historyFromEdit);
-  history->addWidget(new QLabel(tr("到"), this));
-  history->addWidget(m_historyToEdit);
-  history->addWidget(m_historyOpen);
-  history->addWidget(m_liveButton);
-  history->addWidget(m_historyStatus, 1);
   auto* layout = new QVBoxLayout(this);
-  layout->addLayout(top);
-  layout->addLayout(controls);
-  layout->addLayout(history);
+  layout->addLayout(Row({m_valueLabel, new QLabel(tr("稳定性:"), this), m_stabilityLabel}, m_valueLabel));
+  layout->addLayout(Row({m_stabilityDetail, new QLabel(tr("单位:"), this), m_unit, new QLabel(tr("显示范围:"), this),
+                         m_span, m_pause, m_resetZoom},
+                        m_stabilityDetail));
+  layout->addLayout(Row({new QLabel(tr("历史: 序列号"), this), m_historySerial, new QLabel(tr("从"), this),
+                         m_historyFromEdit, new QLabel(tr("到"), this), m_historyToEdit, m_historyOpen, m_liveButton,
+                         m_historyStatus},
+                        m_historyStatus));
   layout->addWidget(m_plot, 1);
 
   ShowStability(protocol::StabilityVerdict{}, protocol::StabilityMonitor::kDefaultWindowMs);
@@ -601,7 +592,11 @@ void TrendWindow::ShowSerials(const QList<quint32>& serials, const QString& erro
 }
 
 void TrendWindow::OpenHistory(quint32 serial, const QDateTime& from, const QDateTime& to) {
-  if (m_historyReader->Busy() || !(from < to)) return;
+  if (m_historyReader->Busy()) return;
+  if (!(from < to)) {
+    m_historyStatus->setText(tr("开始时间须早于结束时间"));
+    return;
+  }
   m_historyFrom = from;
   m_historyTo = to;
   m_historyOpen->setEnabled(false);

@@ -12,7 +12,6 @@
 #include <memory>
 
 #include "dialogs/dialog_support.h"
-#include "protocol/display_rules.h"
 #include "protocol/registers.h"
 #include "views/traffic_window.h"
 #include "views/trend_window.h"

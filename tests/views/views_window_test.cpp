@@ -612,6 +612,12 @@ void ViewsWindowTest::trendShowsBothUnitsMarksImplausibleReadingsAndOpensThePast
   const qint64 t0 = hub.EpochOffsetMs();
   QCOMPARE(trend->ImplausibleMarks(), (QList<QPointF>{QPointF(static_cast<double>(t0 + 4000), 40.0)}));
   QVERIFY2(trend->ImplausibleText(0).contains(QStringLiteral("饱和度超出范围")), qPrintable(trend->ImplausibleText(0)));
+  // The tooltip over the mark tells why; away from it there is none.
+  auto* plot = trend->findChild<views::TrendPlot*>();
+  QVERIFY(plot);
+  const QPoint markAt = plot->PositionOf(views::TrendPlot::Left, trend->ImplausibleMarks().first()).toPoint();
+  QCOMPARE(plot->MarkTextAt(markAt + QPoint(2, 1)), trend->ImplausibleText(0));
+  QVERIFY(plot->MarkTextAt(markAt - QPoint(30, 0)).isEmpty());
 
   auto* unit = trend->findChild<QComboBox*>(QStringLiteral("oxygenUnitList"));
   QVERIFY(unit);
