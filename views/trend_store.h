@@ -13,11 +13,11 @@ namespace views {
 struct TrendPoint {
   std::int64_t ms = 0;  // ms since 1970, UTC
   double oxygen = 0;    // in the sensor's unit
-  std::uint16_t unit = 1;  // that unit: 0 = % saturation, otherwise mg/L
   double temperature = 0;
   double mgPerL = std::numeric_limits<double>::quiet_NaN();
   double saturation = std::numeric_limits<double>::quiet_NaN();  // %
   protocol::Plausibility plausibility = protocol::Plausibility::Plausible;
+  std::uint16_t unit = 1;  // the unit of `oxygen`: 0 = % saturation, otherwise mg/L
 
   bool Implausible() const {
     return plausibility == protocol::Plausibility::UnitsDisagree ||
