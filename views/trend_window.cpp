@@ -70,8 +70,7 @@ qint64 Bucket(std::int64_t ms, qint64 bucketMs) {
 }
 
 // A plot rebuilds itself once it holds this many points per pixel column
-// (a rebuild leaves at most four), which bounds what each new point costs
-// the chart.
+// (a rebuild leaves at most four), which bounds what each repaint costs.
 constexpr int kMaxPlottedPerColumn = 6;
 // More new points than this at once (the window was hidden) are plotted by a
 // rebuild from the store rather than one by one.
