@@ -21,13 +21,7 @@ namespace {
 
 // The database as chosen now; an unreadable choice falls back to the default
 // file, whose place every message names.
-records::DatabaseTarget ChosenTarget() {
-  records::DatabaseTarget target;
-  QString error;
-  if (!records::ParseDatabaseUrl(records::SavedDatabaseUrl(), &target, &error))
-    records::ParseDatabaseUrl(QString(), &target, &error);
-  return target;
-}
+records::DatabaseTarget ChosenTarget() { return records::SavedDatabaseTarget(); }
 
 bool IsFloatRegister(int reg) {
   return reg == protocol::Pressure || reg == protocol::ZeroCalValue || reg == protocol::AirCalValue ||

@@ -508,7 +508,7 @@ int main(int argc, char* argv[]) {
       const char* key;
       double target;
     };
-    // The chart's own floor: one reply with five minutes (150 points) on screen.
+    // The plot's own floor: one reply with five minutes (150 points) on screen.
     const double chartFloor = FieldNumber(cost, "shown5min_ms@43200");
     for (const CostRow& r : {CostRow{"CPU per accepted reply, 43,200 points, trend hidden", "hidden_ms", 0.05},
                              CostRow{"CPU per accepted reply, 43,200 points, trend shown (whole run)", "shown_ms", 1.0}}) {
@@ -517,7 +517,7 @@ int main(int argc, char* argv[]) {
       const bool flat = full >= 0 && small > 0 && full <= 2 * small + 0.005;
       std::string met = YesNo(ok && full <= r.target && flat) + (flat ? "" : " (not flat)");
       if (ok && flat && full > r.target && std::string(r.key) == "shown_ms")
-        met += " (flat; the chart redrawing 150 points, 5 min: " + Format("%.2f ms", chartFloor) + ")";
+        met += " (flat; the plot redrawing 150 points, 5 min: " + Format("%.2f ms", chartFloor) + ")";
       rows.push_back({r.what, ok ? Format("%.4f ms", full) : "failed", Format("%.4f ms (at 1,000 points)", small),
                       small > 0 ? Format("%.2f", full / small) : "-", Format("<= %.2f ms, flat", r.target), met});
     }

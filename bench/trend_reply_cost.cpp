@@ -75,7 +75,7 @@ Cost Measure(int points) {
     t0 = CpuNs();
     for (int i = 0; i < kShown; ++i) {
       feed();
-      QCoreApplication::processEvents();  // the repaint of the chart
+      QCoreApplication::processEvents();  // the repaint of the plot
     }
     *out = static_cast<double>(CpuNs() - t0) / 1e6 / kShown;
   }

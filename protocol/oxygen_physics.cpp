@@ -1,5 +1,7 @@
 #include "protocol/oxygen_physics.h"
 
+#include "protocol/translatable_text.h"
+
 #include <cmath>
 #include <limits>
 
@@ -85,12 +87,12 @@ OxygenCheck CheckOxygen(const SensorReading& r, const PlausibilityLimits& limits
 
 const char* PlausibilityText(Plausibility verdict) {
   switch (verdict) {
-    case Plausibility::Plausible: return "可信";
-    case Plausibility::UnitsDisagree: return "单位换算不一致";
-    case Plausibility::SaturationOutOfRange: return "饱和度超出范围";
-    case Plausibility::NotCheckable: return "无法核对";
+    case Plausibility::Plausible: return SENSOR_TEXT("SensorTexts", "可信");
+    case Plausibility::UnitsDisagree: return SENSOR_TEXT("SensorTexts", "单位换算不一致");
+    case Plausibility::SaturationOutOfRange: return SENSOR_TEXT("SensorTexts", "饱和度超出范围");
+    case Plausibility::NotCheckable: return SENSOR_TEXT("SensorTexts", "无法核对");
   }
-  return "无法核对";
+  return SENSOR_TEXT("SensorTexts", "无法核对");
 }
 
 }  // namespace protocol

@@ -105,4 +105,11 @@ bool ParseDatabaseUrl(const QString& text, DatabaseTarget* target, QString* erro
   return true;
 }
 
+DatabaseTarget SavedDatabaseTarget() {
+  DatabaseTarget target;
+  QString error;
+  if (!ParseDatabaseUrl(SavedDatabaseUrl(), &target, &error)) ParseDatabaseUrl(QString(), &target, &error);
+  return target;
+}
+
 }  // namespace records

@@ -36,5 +36,7 @@ QString DefaultDatabaseFile();
 // the CLI; empty for the default file.
 QString SavedDatabaseUrl();
 void SaveDatabaseUrl(const QString& url);
+// The saved choice as a target; the default file when it no longer parses.
+DatabaseTarget SavedDatabaseTarget();
 
 }  // namespace records

@@ -266,6 +266,19 @@ QList<ReadingRecord> RecordDatabase::Readings(const RecordFilter& f, QString* er
   return rows;
 }
 
+QList<quint32> RecordDatabase::Serials(QString* error) {
+  QSqlQuery q(QSqlDatabase::database(m_name, false));
+  q.setForwardOnly(true);
+  QList<quint32> serials;
+  if (!q.prepare(QStringLiteral("SELECT DISTINCT serial FROM readings ORDER BY serial"))) {
+    *error = Fail(q.lastError());
+    return serials;
+  }
+  if (!Run(q, {}, error)) return serials;
+  while (q.next()) serials << static_cast<quint32>(q.value(0).toLongLong());
+  return serials;
+}
+
 QList<WriteRecord> RecordDatabase::Writes(const RecordFilter& f, QString* error) {
   QString sql = QStringLiteral("SELECT token, serial, address, reg, value, queued_ms, finished_ms, outcome, reason FROM writes");
   QVariantList binds;

@@ -41,6 +41,8 @@ class RecordDatabase {
   QList<ReadingRecord> Readings(const RecordFilter& filter, QString* error);
   QList<WriteRecord> Writes(const RecordFilter& filter, QString* error);
   QList<CalibrationRecord> Calibrations(const RecordFilter& filter, QString* error);
+  // The serial numbers that have readings, ascending.
+  QList<quint32> Serials(QString* error);
 
  private:
   bool Migrate(QString* error);

@@ -89,14 +89,27 @@ void Recorder::OnReading(const QByteArray& reply, int address, const QDateTime& 
   OnReading(std::vector<std::uint8_t>(reply.begin(), reply.end()), address, time);
 }
 
-QString Recorder::OnWriteQueued(int address, int reg, const QString& value, const QDateTime& time) {
+WriteRecord Recorder::NewWrite(int address, int reg, const QString& value, const QDateTime& queued) const {
   WriteRecord w;
   w.token = QUuid::createUuid().toString(QUuid::WithoutBraces);
   w.serial = m_latest.value(address).serial;
   w.address = address;
   w.reg = reg;
   w.value = value;
-  w.queued = time;
+  w.queued = queued;
+  return w;
+}
+
+QString Recorder::OnWriteQueued(int address, int reg, const QString& value, const QDateTime& time) {
+  // Any later write (a filter, the unit, the pressure, another command) may
+  // show in the next reading, which then no longer says what the calibration
+  // alone did: a calibration still waiting is written with "after" unknown.
+  // The write itself is in the write log, so the record stays explainable.
+  if (auto pending = m_pendingCalibrations.find(address); pending != m_pendingCalibrations.end()) {
+    m_store->AddCalibration(*pending);
+    m_pendingCalibrations.erase(pending);
+  }
+  const WriteRecord w = NewWrite(address, reg, value, time);
   m_store->AddWrite(w);
   m_pendingWrites[WriteKey(address, reg, value)].append(w.token);
   return w.token;
@@ -112,13 +125,7 @@ void Recorder::Finish(int address, int reg, const QString& value, WriteRecord::O
   }
   // An outcome without its request (recording started in between): keep it
   // whole rather than lose it.
-  WriteRecord w;
-  w.token = QUuid::createUuid().toString(QUuid::WithoutBraces);
-  w.serial = m_latest.value(address).serial;
-  w.address = address;
-  w.reg = reg;
-  w.value = value;
-  w.queued = time;
+  WriteRecord w = NewWrite(address, reg, value, time);
   w.finished = time;
   w.outcome = outcome;
   w.reason = why;

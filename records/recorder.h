@@ -22,7 +22,8 @@ class RecordStore;
 // calibration command sent), so joining it to a link is only connections.
 // Knows the latest reading of each address, which gives a write or a
 // calibration its sensor's serial number and a calibration its "before";
-// the "after" is the first reading that arrives once the sensor has settled.
+// the "after" is the first reading that arrives once the sensor has settled,
+// unless another write to that address came first (then it is unknown).
 class Recorder {
  public:
   // The sensor needs a few seconds after a calibration command before its
@@ -69,6 +70,7 @@ class Recorder {
     quint32 serial = 0;
     SensorSnapshot snapshot;
   };
+  WriteRecord NewWrite(int address, int reg, const QString& value, const QDateTime& queued) const;
   void Finish(int address, int reg, const QString& value, WriteRecord::Outcome outcome, const QString& why,
               const QDateTime& time);
 

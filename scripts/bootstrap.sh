@@ -30,7 +30,7 @@ export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$here}"
 # package checks and the Windows cross build need on top.
 run_packages=(
   cmake ninja-build g++ pkg-config ccache
-  qt6-base-dev qt6-serialport-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev
+  qt6-base-dev qt6-serialport-dev qt6-translations-l10n
   qt6-l10n-tools libqt6sql6-sqlite
   fonts-noto-cjk xvfb xauth
 )
@@ -44,7 +44,7 @@ test_packages=(
   help2man dpkg-dev file man-db bsdextrautils desktop-file-utils appstream lintian bash-completion
   g++-mingw-w64-x86-64-posix wine64
 )
-qt_packages="qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev"
+qt_packages="qt6-base-dev qt6-serialport-dev"
 
 install_missing() {
   local missing=()

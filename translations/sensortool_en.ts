@@ -1000,6 +1000,22 @@ then log out and log in again.</translation>
         <source>未稳定</source>
         <translation>Not stable</translation>
     </message>
+    <message>
+        <source>可信</source>
+        <translation>Plausible</translation>
+    </message>
+    <message>
+        <source>单位换算不一致</source>
+        <translation>Units disagree</translation>
+    </message>
+    <message>
+        <source>饱和度超出范围</source>
+        <translation>Saturation out of range</translation>
+    </message>
+    <message>
+        <source>无法核对</source>
+        <translation>Cannot be checked</translation>
+    </message>
 </context>
 <context>
     <name>StringTable</name>
@@ -1289,6 +1305,13 @@ then log out and log in again.</translation>
     </message>
 </context>
 <context>
+    <name>views::TrendHistory</name>
+    <message>
+        <source>没有记录: %1</source>
+        <translation>No records: %1</translation>
+    </message>
+</context>
+<context>
     <name>views::TrendWindow</name>
     <message>
         <source>无数据</source>
@@ -1325,10 +1348,6 @@ then log out and log in again.</translation>
     <message>
         <source>温度</source>
         <translation>Temperature</translation>
-    </message>
-    <message>
-        <source>时间</source>
-        <translation>Time</translation>
     </message>
     <message>
         <source>溶解氧 (mg/L)</source>
@@ -1397,6 +1416,72 @@ then log out and log in again.</translation>
     <message>
         <source>溶解氧波动 %1 %2, 相位差波动 %3°</source>
         <translation>DO varies by %1 %2, phase difference by %3°</translation>
+    </message>
+    <message>
+        <source>不可信读数</source>
+        <translation>Implausible reading</translation>
+    </message>
+    <message>
+        <source>传感器单位</source>
+        <translation>Sensor's unit</translation>
+    </message>
+    <message>
+        <source>mg/L</source>
+        <translation>mg/L</translation>
+    </message>
+    <message>
+        <source>% 饱和度</source>
+        <translation>% saturation</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>实时</source>
+        <translation>Live</translation>
+    </message>
+    <message>
+        <source>单位:</source>
+        <translation>Unit:</translation>
+    </message>
+    <message>
+        <source>历史: 序列号</source>
+        <translation>History: serial number</translation>
+    </message>
+    <message>
+        <source>从</source>
+        <translation>From</translation>
+    </message>
+    <message>
+        <source>到</source>
+        <translation>to</translation>
+    </message>
+    <message>
+        <source>%1 不可信: %2
+%3 mg/L = %4 %</source>
+        <translation>%1 implausible: %2
+%3 mg/L = %4 %</translation>
+    </message>
+    <message>
+        <source>开始时间须早于结束时间</source>
+        <translation>The start must be before the end</translation>
+    </message>
+    <message>
+        <source>正在读取序列号 %1 的记录…</source>
+        <translation>Reading the records of serial number %1…</translation>
+    </message>
+    <message>
+        <source>这段时间没有读数</source>
+        <translation>No readings in this span</translation>
+    </message>
+    <message>
+        <source>历史: %1 个读数, %2 个不可信</source>
+        <translation>History: %1 readings, %2 implausible</translation>
+    </message>
+    <message>
+        <source> (只显示前 %1 个)</source>
+        <translation> (only the first %1 shown)</translation>
     </message>
 </context>
 <context>

@@ -2,7 +2,22 @@
 
 #include <algorithm>
 
+#include "protocol/display_rules.h"
+
 namespace views {
+
+TrendPoint TrendPointOf(const protocol::SensorReading& reading, std::int64_t ms) {
+  const protocol::OxygenCheck check = protocol::CheckOxygen(reading);
+  TrendPoint p;
+  p.ms = ms;
+  p.oxygen = static_cast<double>(protocol::DoValueShown(reading.doValue));
+  p.unit = reading.unit;
+  p.temperature = static_cast<double>(protocol::CutTo2Decimals(reading.temperature));
+  p.mgPerL = check.reported.mgPerL;
+  p.saturation = check.reported.saturation;
+  p.plausibility = check.verdict;
+  return p;
+}
 
 TrendStore::TrendStore(std::size_t capacity) : m_ring(std::max<std::size_t>(capacity, 1)) {}
 

@@ -1,17 +1,32 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
+
+#include "protocol/oxygen_physics.h"
 
 namespace views {
 
-// One accepted reply as the trend shows it: when, and the values as the main
-// window shows them.
+// One accepted reply as the trend shows it: when, the values as the main
+// window shows them, the oxygen in both units and whether physics believes it.
 struct TrendPoint {
   std::int64_t ms = 0;  // ms since 1970, UTC
-  double oxygen = 0;
+  double oxygen = 0;    // in the sensor's unit
   double temperature = 0;
+  double mgPerL = std::numeric_limits<double>::quiet_NaN();
+  double saturation = std::numeric_limits<double>::quiet_NaN();  // %
+  protocol::Plausibility plausibility = protocol::Plausibility::Plausible;
+  std::uint16_t unit = 1;  // the unit of `oxygen`: 0 = % saturation, otherwise mg/L
+
+  bool Implausible() const {
+    return plausibility == protocol::Plausibility::UnitsDisagree ||
+           plausibility == protocol::Plausibility::SaturationOutOfRange;
+  }
 };
+
+// A decoded poll reply received at `ms`, checked by the rule the records use.
+TrendPoint TrendPointOf(const protocol::SensorReading& reading, std::int64_t ms);
 
 // The trend of this run, kept whether or not a window shows it: a ring of the
 // newest `capacity` points. Adding is O(1) and never allocates once full, so a

@@ -12,7 +12,6 @@
 #include <memory>
 
 #include "dialogs/dialog_support.h"
-#include "protocol/display_rules.h"
 #include "protocol/registers.h"
 #include "views/traffic_window.h"
 #include "views/trend_window.h"
@@ -214,9 +213,7 @@ void ViewsHub::OnReplyAccepted(const QByteArray& reply, qint64 ms) {
   if (reply.size() < static_cast<int>(protocol::kPollReplyLength)) return;
   const protocol::SensorReading r = protocol::DecodePollReply(Bytes(reply));
   m_state.stability.AddSample(ms, r.doValue, r.unit, r.phaseDiff);
-  // The values as the main window shows them.
-  m_trendPoints.Add({m_epochOffsetMs + ms, static_cast<double>(protocol::DoValueShown(r.doValue)),
-                     static_cast<double>(protocol::CutTo2Decimals(r.temperature))});
+  m_trendPoints.Add(TrendPointOf(r, m_epochOffsetMs + ms));
   m_newestReply = reply;
   if (TrendShown()) {
     m_trend->CatchUp();

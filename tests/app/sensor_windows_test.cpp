@@ -338,10 +338,13 @@ void SensorWindowsTest::everyChangeReachesTheSensorAndShows() {
     QVERIFY2(!c.stabilityText.isEmpty(), kinds[i]);
     QVERIFY2(!std::isnan(c.before.zeroCal) && !std::isnan(c.before.airCal), kinds[i]);
   }
-  // The next command came before the sensor settled: only the last one has
-  // an "after".
+  // The next command came before the sensor settled: no "after". The zero
+  // point written right after the factory restore is not taken as that
+  // restore's "after" either: it is unknown unless a settled reading came
+  // before that write.
   QVERIFY(std::isnan(calibrated[0].after.zeroCal));
-  QVERIFY(!std::isnan(calibrated[2].after.zeroCal));
+  QVERIFY2(std::isnan(calibrated[2].after.zeroCal) || qAbs(calibrated[2].after.zeroCal - 60.0) > 1e-3,
+           qPrintable(QString::number(calibrated[2].after.zeroCal)));
   QVERIFY(db.Readings(since, &error).size() >= 3);
 }
 

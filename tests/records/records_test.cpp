@@ -478,13 +478,18 @@ TEST(Recorder, RepliesWritesAndCalibrationsBecomeRows) {
     // Too soon after the command to show the new calibration: not "after".
     recorder.OnReading(PollReply(7, 9.0f, 1, zero, air), 7, kT0.addSecs(7));
     recorder.OnReading(PollReply(7, 9.09f, 1, zero, 28.5f), 7, kT0.addSecs(9));
+    // A write between a command and its settled reading: that reading shows
+    // both, so it is not the calibration's "after".
+    recorder.OnCalibration(7, protocol::CommandAirCal, QStringLiteral("lab"), unstable, kT0.addSecs(10));
+    recorder.OnWriteQueued(7, protocol::Unit, QStringLiteral("0"), kT0.addSecs(11));
+    recorder.OnReading(PollReply(7, 100.0f, 0, zero, 28.5f), 7, kT0.addSecs(14));
     // A command whose "after" never comes is still written, at shutdown.
     recorder.OnCalibration(7, protocol::CommandZeroCal, QStringLiteral("lab"), protocol::StabilityVerdict{true, protocol::StabilityVerdict::Reason::Stable}, kT0.addSecs(20));
     // The clock set back: an earlier time is still a new poll.
     recorder.OnReading(PollReply(7, 9.1f, 1, zero, 28.5f), 7, kT0.addSecs(8));
   }
   const Contents all = ReadAll(t);
-  ASSERT_EQ(all.readings.size(), 6);
+  ASSERT_EQ(all.readings.size(), 7);
   const struct {
     double doValue, mgPerL, saturation;
     int unit;
@@ -508,7 +513,7 @@ TEST(Recorder, RepliesWritesAndCalibrationsBecomeRows) {
     EXPECT_NEAR(r.phaseDiff, 28.0, 1e-6) << i;
   }
 
-  ASSERT_EQ(all.writes.size(), 2);
+  ASSERT_EQ(all.writes.size(), 3);
   EXPECT_EQ(all.writes[0].reg, protocol::Filter);
   EXPECT_EQ(all.writes[0].serial, 20240001u);
   EXPECT_EQ(all.writes[0].queued, kT0.addSecs(4));
@@ -517,7 +522,7 @@ TEST(Recorder, RepliesWritesAndCalibrationsBecomeRows) {
   EXPECT_EQ(all.writes[1].outcome, WriteRecord::Failed);
   EXPECT_EQ(all.writes[1].reason, QStringLiteral("异常应答 3"));
 
-  ASSERT_EQ(all.calibrations.size(), 2);
+  ASSERT_EQ(all.calibrations.size(), 3);
   const CalibrationRecord& airCal = all.calibrations[0];
   EXPECT_EQ(airCal.kind, QStringLiteral("air"));
   EXPECT_EQ(airCal.serial, 20240001u);
@@ -529,7 +534,11 @@ TEST(Recorder, RepliesWritesAndCalibrationsBecomeRows) {
   EXPECT_NEAR(airCal.before.airCal, 28.0, 1e-5);
   EXPECT_NEAR(airCal.after.airCal, 28.5, 1e-5);     // the first settled reading
   EXPECT_NEAR(airCal.after.pressure, 101.325, 1e-4);
-  const CalibrationRecord& zeroCal = all.calibrations[1];
+  const CalibrationRecord& interrupted = all.calibrations[1];
+  EXPECT_NEAR(interrupted.before.airCal, 28.5, 1e-5);
+  EXPECT_TRUE(std::isnan(interrupted.after.doValue)) << interrupted.after.doValue;  // not the unit change's reading
+  EXPECT_TRUE(std::isnan(interrupted.after.airCal));
+  const CalibrationRecord& zeroCal = all.calibrations[2];
   EXPECT_EQ(zeroCal.kind, QStringLiteral("zero"));
   EXPECT_TRUE(zeroCal.stable);
   EXPECT_NEAR(zeroCal.before.airCal, 28.5, 1e-5);

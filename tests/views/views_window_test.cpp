@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QDir>
+#include <QDateTimeEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -26,11 +27,13 @@
 #include "dialogs/dialog_support.h"
 #include "gui_helpers.h"
 #include "protocol/display_rules.h"
+#include "protocol/oxygen_physics.h"
 #include "protocol/registers.h"
 #include "protocol/rtu_frame.h"
 #include "records/calibration_records_window.h"
 #include "records/database_url.h"
 #include "records/record_settings_dialog.h"
+#include "records/record_store.h"
 #include "serial/comm.h"
 #include "serial/port_naming.h"
 #include "sim_process.h"
@@ -107,6 +110,7 @@ class ViewsWindowTest : public QObject {
   void trafficCountersMatchTheReceivePathUnderFaults();
   void stabilityIndicatorSettlesWithASteadySensor();
   void dayLongTrendIsPlottedFromTheStoreWithinThePlotsWidth();
+  void trendShowsBothUnitsMarksImplausibleReadingsAndOpensThePast();
   void viewsTickOnlyWhileTheyHaveWork();
   void recordsDatabaseTroubleIsToldOnce();
 };
@@ -487,6 +491,7 @@ QByteArray Reply(float oxygen, float temperature) {
   protocol::RegisterBlock block;
   block.regs[protocol::DeviceType] = protocol::kSensorDeviceType;
   block.regs[protocol::Unit] = 1;
+  block.SetFloat(protocol::Pressure, 101.325f);
   block.SetFloat(protocol::DoValue, oxygen);
   block.SetFloat(protocol::Temperature, temperature);
   return Bytes(block.PollReply(1));
@@ -585,6 +590,113 @@ void ViewsWindowTest::dayLongTrendIsPlottedFromTheStoreWithinThePlotsWidth() {
   hub.ShowTrend();
   QCOMPARE(trend->TimeRange().second, clock + hub.EpochOffsetMs());
   QCOMPARE(trend->PlottedOxygen().last(), QPointF(static_cast<double>(clock + hub.EpochOffsetMs()), 8.0));
+}
+
+// The oxygen in either unit with the implausible readings marked, live and
+// in a past span read from the records.
+void ViewsWindowTest::trendShowsBothUnitsMarksImplausibleReadingsAndOpensThePast() {
+  protocol::AppState state;
+  ScriptedLine line;
+  qint64 clock = 0;
+  views::ViewsHub hub(&line, state, nullptr, {[&clock] { return clock; }, nullptr});
+  const double sol20 = protocol::OxygenSolubility(20.0, 101.325);
+  // 40 mg/L at 20 deg is over 400 % saturation: beyond what physics allows.
+  const float live[] = {8.0f, 8.5f, 40.0f, 8.25f};
+  for (int i = 0; i < 4; ++i) {
+    clock = 2000LL * i;
+    emit line.ReplyAccepted(Reply(live[i], 20.0f), clock);
+  }
+  hub.ShowTrend();
+  views::TrendWindow* trend = hub.Trend();
+  QVERIFY(QTest::qWaitForWindowExposed(trend));
+  const qint64 t0 = hub.EpochOffsetMs();
+  QCOMPARE(trend->ImplausibleMarks(), (QList<QPointF>{QPointF(static_cast<double>(t0 + 4000), 40.0)}));
+  QVERIFY2(trend->ImplausibleText(0).contains(QStringLiteral("饱和度超出范围")), qPrintable(trend->ImplausibleText(0)));
+  // The tooltip over the mark tells why; away from it there is none.
+  auto* plot = trend->findChild<views::TrendPlot*>();
+  QVERIFY(plot);
+  const QPoint markAt = plot->PositionOf(views::TrendPlot::Left, trend->ImplausibleMarks().first()).toPoint();
+  QCOMPARE(plot->MarkTextAt(markAt + QPoint(2, 1)), trend->ImplausibleText(0));
+  QVERIFY(plot->MarkTextAt(markAt - QPoint(30, 0)).isEmpty());
+
+  auto* unit = trend->findChild<QComboBox*>(QStringLiteral("oxygenUnitList"));
+  QVERIFY(unit);
+  struct UnitCase {
+    int index;
+    QString title;
+    double factor;  // shown value per mg/L
+  };
+  const UnitCase units[] = {{2, QStringLiteral("溶解氧 (%)"), 100.0 / sol20},
+                            {1, QStringLiteral("溶解氧 (mg/L)"), 1.0},
+                            {0, QStringLiteral("溶解氧 (mg/L)"), 1.0}};
+  for (const UnitCase& u : units) {
+    unit->setCurrentIndex(u.index);
+    QCOMPARE(trend->OxygenAxisTitle(), u.title);
+    const QList<QPointF> plotted = trend->PlottedOxygen();
+    QCOMPARE(plotted.size(), 4);
+    for (int i = 0; i < 4; ++i) QVERIFY(qAbs(plotted[i].y() - live[i] * u.factor) < 0.01 * u.factor);
+    QCOMPARE(trend->ImplausibleMarks().size(), 1);
+    QCOMPARE(trend->ImplausibleMarks().first().y(), plotted[2].y());
+  }
+
+  // The records of two sensors; the window lists both and opens a span of one.
+  QTemporaryDir dir;
+  records::DatabaseTarget target;
+  target.file = dir.filePath(QStringLiteral("records.sqlite"));
+  const QDateTime start(QDate(2026, 3, 1), QTime(10, 0, 0));
+  {
+    records::RecordStore store(target);
+    for (int i = 0; i < 10; ++i) {
+      records::ReadingRecord r;
+      r.time = start.addSecs(2 * i);
+      r.serial = 111;
+      r.address = 1;
+      r.doValue = 50.0 + i;  // in % saturation, as the sensor sent it
+      r.unit = 0;
+      r.temperature = 20.0;
+      r.mgPerL = (50.0 + i) * sol20 / 100.0;
+      r.saturation = 50.0 + i;
+      r.plausibility = static_cast<int>(i == 5 ? protocol::Plausibility::UnitsDisagree : protocol::Plausibility::Plausible);
+      store.AddReading(r);
+      r.serial = 222;
+      store.AddReading(r);
+    }
+    QVERIFY(store.WaitUntilWritten(30000));
+  }
+  QTRY_VERIFY(!trend->HistoryBusy());  // the look at the default records when the window came up
+  trend->SetHistoryDatabase(target);
+  trend->RefreshHistorySerials();
+  auto* serials = trend->findChild<QComboBox*>(QStringLiteral("historySerialList"));
+  QVERIFY(serials);
+  QTRY_COMPARE(serials->count(), 2);
+  QCOMPARE(serials->itemText(0), QStringLiteral("111"));
+  QCOMPARE(serials->itemText(1), QStringLiteral("222"));
+  serials->setCurrentIndex(0);
+  trend->findChild<QDateTimeEdit*>(QStringLiteral("historyFrom"))->setDateTime(start.addSecs(4));
+  trend->findChild<QDateTimeEdit*>(QStringLiteral("historyTo"))->setDateTime(start.addSecs(16));
+  QTest::mouseClick(trend->findChild<QPushButton*>(QStringLiteral("historyOpenButton")), Qt::LeftButton);
+  QTRY_VERIFY(trend->ShowingHistory());
+  // Readings 2 to 8, in the sensor's unit; the one physics doubts is marked.
+  QCOMPARE(trend->PointCount(), 7);
+  QCOMPARE(trend->OxygenAxisTitle(), QStringLiteral("溶解氧 (%)"));
+  QList<QPointF> expected;
+  for (int i = 2; i <= 8; ++i) expected << QPointF(static_cast<double>(start.addSecs(2 * i).toMSecsSinceEpoch()), 50.0 + i);
+  QCOMPARE(trend->PlottedOxygen(), expected);
+  QCOMPARE(trend->ImplausibleMarks(), (QList<QPointF>{expected[3]}));
+  QVERIFY2(trend->ImplausibleText(0).contains(QStringLiteral("单位换算不一致")), qPrintable(trend->ImplausibleText(0)));
+  QCOMPARE(trend->TimeRange(), qMakePair(start.addSecs(4).toMSecsSinceEpoch(), start.addSecs(16).toMSecsSinceEpoch()));
+  // Replies keep coming meanwhile; they do not enter the past span.
+  clock += 2000;
+  emit line.ReplyAccepted(Reply(8.0f, 20.0f), clock);
+  QCOMPARE(trend->PointCount(), 7);
+
+  // Back to this run, with the reply that came meanwhile.
+  QTest::mouseClick(trend->findChild<QPushButton*>(QStringLiteral("liveButton")), Qt::LeftButton);
+  QVERIFY(!trend->ShowingHistory());
+  QCOMPARE(trend->PointCount(), 5);
+  QCOMPARE(trend->PlottedOxygen().size(), 5);
+  QCOMPARE(trend->ImplausibleMarks().size(), 1);
+  QCOMPARE(trend->OxygenAxisTitle(), QStringLiteral("溶解氧 (mg/L)"));
 }
 
 void ViewsWindowTest::viewsTickOnlyWhileTheyHaveWork() {
