@@ -37,6 +37,8 @@ class TrendPlot : public QWidget {
 
   void SetAxisTitle(Side side, const QString& title);
   QString AxisTitle(Side side) const { return m_lines[side].title; }
+  QString LineName(Side side) const { return m_lines[side].name; }
+  QString MarkLegend() const { return m_markLegend; }
   void SetValueRange(Side side, double lo, double hi);
   void SetTimeRange(qint64 from, qint64 to);
   qint64 From() const { return m_from; }

@@ -1,7 +1,6 @@
 // The main window driven through its real widgets, against the simulated
 // sensor on a pseudo-terminal.
 #include <QAbstractItemView>
-#include <QChartView>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +10,8 @@
 #include <QSignalSpy>
 #include <QDir>
 #include <QTemporaryDir>
+
+#include "views/trend_plot.h"
 #include <QFileInfo>
 #include <QHelpEvent>
 #include <QTest>
@@ -79,7 +80,7 @@ void AnswerNextQuestion(QMessageBox::StandardButton button, QString* asked) {
 }
 
 // What an operator reads in a window: its title, the texts of its labels,
-// buttons, group boxes, combo lists, boxes, table headers, chart titles and
+// buttons, group boxes, combo lists, boxes, table headers, plot legends and
 // tool tips, and its actions. Windows of their own inside it (a dialog with
 // the window as parent) are read on their own.
 QStringList ShownTexts(QWidget* window) {
@@ -91,10 +92,10 @@ QStringList ShownTexts(QWidget* window) {
       for (int c = 0; c < view->model()->columnCount(); ++c)
         for (int role : {Qt::DisplayRole, Qt::ToolTipRole})
           texts << view->model()->headerData(c, Qt::Horizontal, role).toString();
-    if (auto* chartView = qobject_cast<QChartView*>(w)) {
-      texts << chartView->chart()->title();
-      for (QAbstractAxis* axis : chartView->chart()->axes()) texts << axis->titleText();
-      for (QAbstractSeries* series : chartView->chart()->series()) texts << series->name();
+    if (auto* plot = qobject_cast<views::TrendPlot*>(w)) {
+      texts << plot->MarkLegend();
+      for (auto side : {views::TrendPlot::Left, views::TrendPlot::Right})
+        texts << plot->AxisTitle(side) << plot->LineName(side);
     }
     if (auto* label = qobject_cast<QLabel*>(w)) texts << label->text();
     if (auto* button = qobject_cast<QAbstractButton*>(w)) texts << button->text();
