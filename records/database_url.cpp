@@ -28,6 +28,10 @@ void SaveDatabaseUrl(const QString& url) {
   QSettings(QStringLiteral("sensortool"), QStringLiteral("records")).setValue(QStringLiteral("database"), url);
 }
 
+bool ChosenDatabase(const QString& given, DatabaseTarget* target, QString* error) {
+  return ParseDatabaseUrl(given.isEmpty() ? SavedDatabaseUrl() : given, target, error);
+}
+
 namespace {
 
 bool ParsePostgres(const QString& rest, DatabaseTarget* t, QString* error) {

@@ -37,4 +37,9 @@ QString DefaultDatabaseFile();
 QString SavedDatabaseUrl();
 void SaveDatabaseUrl(const QString& url);
 
+// The database a program works with: `given` (the CLI's --db) when not
+// empty, else the one chosen in the window, else the default file; false
+// with the reason in *error when that choice cannot be read.
+bool ChosenDatabase(const QString& given, DatabaseTarget* target, QString* error);
+
 }  // namespace records
