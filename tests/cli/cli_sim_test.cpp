@@ -457,7 +457,7 @@ TEST_F(CliAgainstSim, OutputThatCannotBeWrittenFailsTheRun) {
   }
 }
 
-TEST_F(CliAgainstSim, ARunEndedByASignalLeavesNothingInTheTempFolder) {
+TEST_F(CliAgainstSim, ARunEndedByASignalLeavesNothingBehindAndKeepsItsRecords) {
   StartSim({"--address", "5", "--steady"});
   // The shell's status says whether the private temp folder is empty after
   // `watch` was ended by SIGTERM mid-run.
@@ -467,6 +467,22 @@ TEST_F(CliAgainstSim, ARunEndedByASignalLeavesNothingInTheTempFolder) {
       {"watch", "--port", link_, "--address", "5"});
   ASSERT_TRUE(run.finished) << Describe(run);
   EXPECT_EQ(run.exitCode, 0) << Describe(run);
+
+  // Ended by the signal, it still writes what it recorded first (as many
+  // readings as lines printed, the last one too) and ends by that signal.
+  const QString db = dir_.filePath(QStringLiteral("watch.sqlite")), lines = dir_.filePath(QStringLiteral("watch.out"));
+  const CliRun watched = RunCliInShell(
+      R"sh(out="$1"; shift; "$0" "$@" > "$out" & pid=$!
+         for i in $(seq 200); do [ "$(wc -l < "$out")" -ge 2 ] && break; sleep 0.05; done  # killed just after a reading
+         kill -TERM $pid; wait $pid; echo "status $?")sh",
+      {lines, "watch", "--port", link_, "--address", "5", "--db", db});
+  EXPECT_EQ(watched.out, QStringLiteral("status 143\n")) << Describe(watched);
+  QFile printed(lines);
+  ASSERT_TRUE(printed.open(QIODevice::ReadOnly));
+  const int printedLines = QString::fromUtf8(printed.readAll()).count(QLatin1Char('\n'));
+  EXPECT_EQ(printedLines, 2);
+  const CliRun history = RunCli({"history", "readings", "--json", "--db", db});
+  EXPECT_EQ(QJsonDocument::fromJson(history.out.toUtf8()).array().size(), printedLines) << Describe(history);
 }
 
 TEST_F(CliAgainstSim, CorruptRepliesAreRefusedLikeTheToolDoes) {
