@@ -5,7 +5,6 @@
 #include <QString>
 
 #include <memory>
-#include <optional>
 
 #include "protocol/app_state.h"
 #include "protocol/link_events.h"
