@@ -6,16 +6,13 @@
 #include <QMessageBox>
 #include <QWidget>
 
-#include <algorithm>
-#include <array>
-
 #include "dialogs/dialog_support.h"
 #include "records/calibration_records_window.h"
 #include "records/database_url.h"
+#include "records/link_recording.h"
 #include "records/record_format.h"
 #include "records/record_store.h"
 #include "records/recorder.h"
-#include "uitexts/link_texts.h"
 
 namespace {
 
@@ -23,17 +20,11 @@ namespace {
 // file, whose place every message names.
 records::DatabaseTarget ChosenTarget() { return records::SavedDatabaseTarget(); }
 
-bool IsFloatRegister(int reg) {
-  return reg == protocol::Pressure || reg == protocol::ZeroCalValue || reg == protocol::AirCalValue ||
-         reg == protocol::FactoryZeroCal || reg == protocol::FactoryAirCal;
-}
-
 }  // namespace
 
 RecordsHub::RecordsHub(QWidget* mainWindow, protocol::AppState& state, QMenu* windowMenu)
     : QObject(mainWindow), m_mainWindow(mainWindow), m_state(state) {
   OpenStore();
-  m_state.link.writeQueued = [this](const protocol::RtuFrame& frame, std::uint8_t reg) { OnWriteQueued(frame, reg); };
   if (!windowMenu) return;
   // Before the About entry's separator, the last one in the menu.
   QAction* before = nullptr;
@@ -54,7 +45,6 @@ RecordsHub::RecordsHub(QWidget* mainWindow, protocol::AppState& state, QMenu* wi
 }
 
 RecordsHub::~RecordsHub() {
-  m_state.link.writeQueued = nullptr;
   delete m_calibrations;
   CloseStore();
 }
@@ -63,6 +53,8 @@ void RecordsHub::OpenStore() {
   const records::DatabaseTarget target = ChosenTarget();
   m_store = std::make_unique<records::RecordStore>(target);
   m_recorder = std::make_unique<records::Recorder>(m_store.get());
+  // The verdict recorded with a calibration is the one the operator sees.
+  m_joiner = std::make_unique<records::LinkRecording>(m_state.link, *m_recorder, &m_state.stability);
   m_droppedTold = false;
   // The store speaks from its writer thread; the messages are shown here.
   const QString where = target.Describe();
@@ -80,7 +72,7 @@ void RecordsHub::OpenStore() {
 }
 
 void RecordsHub::CloseStore() {
-  FailOutstanding(QStringLiteral("记录结束时仍未确认"));
+  m_joiner.reset();    // a write still without an outcome is recorded as failed
   m_recorder.reset();  // writes the calibrations still waiting for their "after"
   if (m_store) m_store->disconnect(this);
   m_store.reset();     // writes what it can, then stops its thread
@@ -91,69 +83,15 @@ void RecordsHub::Tell(const QString& text) {
 }
 
 QString RecordsHub::WriteValueText(const protocol::RtuFrame& frame, int reg) {
-  // A write of n registers: address, 16, register (2), n (2), bytes, data, CRC.
-  constexpr std::size_t kData = 7;
-  if (frame.size() < kData + 2 + 2) return QString();
-  const std::size_t bytes = frame[6];
-  if (frame.size() < kData + bytes + 2 || protocol::RegisterOffset(reg) + bytes > protocol::kPollReplyLength)
-    return QString();
-  // Laid out as in a poll reply, so the reply's decoders read it.
-  std::array<std::uint8_t, protocol::kPollReplyLength> block{};
-  std::copy_n(frame.begin() + kData, bytes, block.begin() + protocol::RegisterOffset(reg));
-  const auto r = static_cast<protocol::Register>(reg);
-  if (bytes >= 4 && reg == protocol::SerialNumber) return QString::number(protocol::DecodeU32(block.data(), r));
-  if (bytes >= 4 && IsFloatRegister(reg)) return records::NumberText(protocol::DecodeFloat(block.data(), r));
-  return QString::number(protocol::DecodeU16(block.data(), r));
-}
-
-void RecordsHub::OnWriteQueued(const protocol::RtuFrame& frame, std::uint8_t reg) {
-  if (!m_recorder || frame.empty()) return;
-  // The slot holds one write: one still waiting is replaced, never sent again.
-  FailOutstanding(QStringLiteral("被新的写入取代，未确认"));
-  const QDateTime now = QDateTime::currentDateTime();
-  Outstanding w{frame[0], reg, WriteValueText(frame, reg)};
-  m_recorder->OnWriteQueued(w.address, w.reg, w.value, now);
-  if (reg == protocol::Command) {
-    const uint value = w.value.toUInt();
-    if (value >= protocol::CommandZeroCal && value <= protocol::CommandRestoreFactoryCal)
-      m_recorder->OnCalibration(w.address, static_cast<protocol::CommandValue>(value),
-                                records::Recorder::CurrentOperator(), m_state.stability.Latest(), now);
-  }
-  m_outstanding = w;
-}
-
-void RecordsHub::FailOutstanding(const QString& why) {
-  if (!m_outstanding || !m_recorder) return;
-  m_recorder->OnWriteFailed(m_outstanding->address, m_outstanding->reg, m_outstanding->value, why,
-                            QDateTime::currentDateTime());
-  m_outstanding.reset();
+  return records::LinkRecording::WriteValueText(frame, reg);
 }
 
 void RecordsHub::OnReplyAccepted(const QByteArray& reply, qint64 /*ms*/) {
-  if (!m_recorder || reply.isEmpty()) return;
-  m_recorder->OnReading(reply, static_cast<std::uint8_t>(reply[0]), QDateTime::currentDateTime());
+  if (m_joiner) m_joiner->OnReplyAccepted(reply);
 }
 
 void RecordsHub::OnLinkEvent(const protocol::LinkEvent& event) {
-  using protocol::LinkEventKind;
-  if (!m_outstanding || !m_recorder) return;
-  switch (event.kind) {
-    case LinkEventKind::WriteConfirmed:
-      m_recorder->OnWriteConfirmed(m_outstanding->address, m_outstanding->reg, m_outstanding->value,
-                                   QDateTime::currentDateTime());
-      m_outstanding.reset();
-      break;
-    case LinkEventKind::WriteRefused:
-    case LinkEventKind::WriteUnanswered: {
-      QString why = QString::fromStdString(ui_texts::MessageText(event));
-      if (why.isEmpty()) why = event.kind == LinkEventKind::WriteRefused ? QStringLiteral("传感器拒绝写入")
-                                                                       : QStringLiteral("传感器无应答");
-      FailOutstanding(why);
-      break;
-    }
-    default:
-      break;
-  }
+  if (m_joiner) m_joiner->OnLinkEvent(event);
 }
 
 void RecordsHub::ShowCalibrations() {

@@ -5,7 +5,6 @@
 #include <QString>
 
 #include <memory>
-#include <optional>
 
 #include "protocol/app_state.h"
 #include "protocol/link_events.h"
@@ -17,6 +16,7 @@ class QWidget;
 
 namespace records {
 class CalibrationRecordsWindow;
+class LinkRecording;
 class RecordStore;
 class Recorder;
 }  // namespace records
@@ -67,15 +67,8 @@ class RecordsHub : public QObject {
   void DatabaseChosen();
 
  private:
-  struct Outstanding {
-    int address = 0;
-    int reg = 0;
-    QString value;
-  };
   void OpenStore();
   void CloseStore();
-  void OnWriteQueued(const protocol::RtuFrame& frame, std::uint8_t reg);
-  void FailOutstanding(const QString& why);
   void Tell(const QString& text);
 
   QPointer<QWidget> m_mainWindow;
@@ -86,6 +79,6 @@ class RecordsHub : public QObject {
   QPointer<records::RecordSettingsDialog> m_settings;
   std::unique_ptr<records::RecordStore> m_store;
   std::unique_ptr<records::Recorder> m_recorder;
-  std::optional<Outstanding> m_outstanding;  // the one write in the pending slot
+  std::unique_ptr<records::LinkRecording> m_joiner;  // the link's happenings into m_recorder
   bool m_droppedTold = false;                // since the store last came back
 };

@@ -77,12 +77,16 @@ bool LooksLikeOption(const std::string& token) {
   return !(std::isdigit(next) || next == '.');
 }
 
+// What the line's commands (not search) take about their records.
+bool TakesRecording(const std::string& option) { return option == "--db" || option == "--no-record"; }
+
 // Which options a command takes besides the common ones.
 bool CommandTakes(Command command, const std::string& option) {
   switch (command) {
-    case Command::Read: return option == "--json";
-    case Command::Watch: return option == "--csv" || option == "--count";
-    case Command::Calibrate: return option == "--yes";
+    case Command::Read: return option == "--json" || TakesRecording(option);
+    case Command::Watch: return option == "--csv" || option == "--count" || TakesRecording(option);
+    case Command::Set: return TakesRecording(option);
+    case Command::Calibrate: return option == "--yes" || TakesRecording(option);
     case Command::History:
       return option == "--json" || option == "--csv" || option == "--serial" || option == "--since" ||
              option == "--until" || option == "--db";
@@ -165,8 +169,9 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
   const QCommandLineOption since(QStringLiteral("since"), QString(), QStringLiteral("T"));
   const QCommandLineOption until(QStringLiteral("until"), QString(), QStringLiteral("T"));
   const QCommandLineOption db(QStringLiteral("db"), QString(), QStringLiteral("URL"));
+  const QCommandLineOption noRecord(QStringLiteral("no-record"));
   QCommandLineParser parser;
-  parser.addOptions({port, address, timeout, count, json, csv, yes, help, version, serial, since, until, db});
+  parser.addOptions({port, address, timeout, count, json, csv, yes, help, version, serial, since, until, db, noRecord});
   if (!parser.parse(arguments)) {
     // Qt's own words (translated by Qt's catalogue), as a clause of our line.
     QString error = parser.errorText();
@@ -246,7 +251,7 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
   if (o.command == Command::None) return fail(T(CliTexts::tr("没有给出命令（search、read、set、calibrate、watch 或 history）")));
 
   // Options of one command must not be given to another.
-  for (const QCommandLineOption* option : {&json, &csv, &count, &yes, &serial, &since, &until, &db}) {
+  for (const QCommandLineOption* option : {&json, &csv, &count, &yes, &serial, &since, &until, &db, &noRecord}) {
     const std::string name = "--" + option->names().last().toStdString();
     if (parser.isSet(*option) && !CommandTakes(o.command, name))
       return fail(T(CliTexts::tr("选项 '%1' 不适用于 '%2'"), name, CommandName(o.command)));
@@ -324,16 +329,17 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
       }
       if (h.since.isValid() && h.until.isValid() && h.until < h.since)
         return fail(T(CliTexts::tr("--until 早于 --since：两者之间不会有记录")));
-      if (parser.isSet(db)) {
-        text = last(db);
-        if (text.empty()) return fail(T(CliTexts::tr("--db 需要一个数据库：文件路径或 postgresql://user@host/db")));
-        h.db = QString::fromStdString(text);
-      }
       break;
     }
     case Command::None:
       break;
   }
+  if (parser.isSet(db)) {
+    text = last(db);
+    if (text.empty()) return fail(T(CliTexts::tr("--db 需要一个数据库：文件路径或 postgresql://user@host/db")));
+    (o.command == Command::History ? o.history.db : o.recordDb) = QString::fromStdString(text);
+  }
+  o.record = !parser.isSet(noRecord);
   out.kind = ParseOutcome::Run;
   return out;
 }
@@ -348,6 +354,15 @@ std::string HelpText(Command command) {
       "                  otherwise ends after the walk passes address 254)\n"
       "  -h, --help      show the help of the command\n"
       "  --version       show the program's version\n";
+  // read, set, calibrate and watch keep what they do in the records.
+  const std::string recording =
+      "Records (like the desktop tool's): the readings, the writes with their outcome\n"
+      "and the calibrations go to the records database; see 'history'.\n"
+      "  --db URL        an SQLite file or postgresql://user@host:port/db (default:\n"
+      "                  the database chosen in the window, else records.sqlite in\n"
+      "                  the user's data folder); a database that cannot be opened\n"
+      "                  is a warning, never a failed command\n"
+      "  --no-record     keep no records of this run\n";
   const std::string status =
       "Exit status: 0 success, 1 the port, the sensor or the write failed,\n"
       "2 bad arguments or a value the entry rules refuse.\n";
@@ -365,7 +380,7 @@ std::string HelpText(Command command) {
              "(values cut to two decimals, three for the air calibration values).\n"
              "Without --address the bus is searched first.\n\n"
              "  --json          one JSON object instead of one field per line\n\n" +
-             common + "\n" + status;
+             recording + "\n" + common + "\n" + status;
     case Command::Set:
       return "Usage: sensortool-cli set FIELD VALUE [--port PORT] [--address N]\n\n"
              "Writes one setting. The write is repeated every 900 ms until the sensor\n"
@@ -380,14 +395,18 @@ std::string HelpText(Command command) {
              "  factory-zero X    factory zero calibration, 0..20000\n"
              "  factory-air X     factory air calibration, 0..20000\n"
              "  serial N          serial number, 0..4294967295\n\n" +
-             common + "\n" + status;
+             recording + "\n" + common + "\n" + status;
     case Command::Calibrate:
       return "Usage: sensortool-cli calibrate zero|air|restore [--yes] [--port PORT] [--address N]\n\n"
              "Sends a calibration command to the sensor: zero calibration (in oxygen-free\n"
              "water), air calibration (in air) or restore of the factory calibration.\n"
-             "Asks for confirmation on stdin first; answer y, yes or 是 to go on.\n\n"
+             "Asks for confirmation on stdin first; answer y, yes or 是 to go on.\n"
+             "When recording, the command goes on polling after the echo until the sensor\n"
+             "has had its 5 s to settle and one more reading came (at most about 7.5 s,\n"
+             "told on stderr), so the record holds the values after the calibration;\n"
+             "without such a reading the \"after\" side is recorded as unknown.\n\n"
              "  -y, --yes       do not ask\n\n" +
-             common + "\n" + status;
+             recording + "\n" + common + "\n" + status;
     case Command::Watch:
       return "Usage: sensortool-cli watch [--csv] [--count N] [--port PORT] [--address N]\n\n"
              "Polls the sensor every 2 s and prints one line per reply: time (ISO 8601),\n"
@@ -395,7 +414,7 @@ std::string HelpText(Command command) {
              "Polls without a valid reply are reported on stderr.\n\n"
              "  --csv           comma-separated rows with a header line, every signal field\n"
              "  --count N       stop after N lines (default: run until interrupted)\n\n" +
-             common + "\n" + status;
+             recording + "\n" + common + "\n" + status;
     case Command::History:
       return "Usage: sensortool-cli history readings|writes|calibrations [--serial N] [--since T]\n"
              "                              [--until T] [--json|--csv] [--db URL]\n\n"

@@ -44,6 +44,9 @@ struct Options {
   std::string value;                     // set FIELD VALUE
   Calibration calibration = Calibration::Zero;
   HistoryArgs history;                   // history TABLE [--serial --since --until --db]
+  // read, set, calibrate, watch: where what happens on the line is recorded.
+  bool record = true;                    // --no-record turns it off
+  QString recordDb;                      // --db; empty: the window's choice, else the default file
 };
 
 struct ParseOutcome {

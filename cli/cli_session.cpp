@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -9,6 +10,10 @@
 #include "cli/cli_texts.h"
 #include "protocol/display_rules.h"
 #include "protocol/registers.h"
+#include "records/database_url.h"
+#include "records/link_recording.h"
+#include "records/record_store.h"
+#include "records/recorder.h"
 #include "uitexts/link_texts.h"
 
 #ifndef _WIN32
@@ -23,6 +28,12 @@ constexpr int kDefaultTimeoutMs = 10000;
 // Without --timeout a write ends by the link's own limit of sends, which
 // names the failure; the deadline only backs it up.
 constexpr int kDefaultWriteTimeoutMs = (protocol::kMaxWriteSends + 2) * protocol::kWritePeriodMs;
+// The reading after a calibration comes once the sensor has settled; one
+// poll period more gives the first poll after that time its chance, and a
+// little margin its reply.
+constexpr int kSettleWaitMs = static_cast<int>(records::Recorder::kDefaultSettleMs) + protocol::kPollPeriodMs + 500;
+// How long the end of a run may wait for the records to be written.
+constexpr int kRecordFlushMs = 3000;
 
 QString SecondsText(int ms) {
   // Whole seconds or one decimal, independent of the locale.
@@ -49,6 +60,9 @@ CliSession::CliSession(const Options& options, std::optional<SetValue> setValue,
       setValue_(std::move(setValue)),
       transport_(comm_),
       link_(transport_, state_) {
+  // Joined before the session's own connections: a reply is recorded before
+  // the session acts on it (a calibration takes its "before" from it).
+  StartRecording();
   deadline_.setSingleShot(true);
   deadline_.setTimerType(Qt::PreciseTimer);
   connect(&deadline_, &QTimer::timeout, this, &CliSession::OnDeadline);
@@ -80,7 +94,45 @@ CliSession::CliSession(const Options& options, std::optional<SetValue> setValue,
 #endif
 }
 
-CliSession::~CliSession() = default;
+CliSession::~CliSession() { StopRecording(); }
+
+void CliSession::StartRecording() {
+  if (!options_.record || options_.command == Command::Search) return;
+  records::DatabaseTarget target;
+  QString error;
+  if (!records::ChosenDatabase(options_.recordDb, &target, &error)) {
+    Say(QStringLiteral("sensortool-cli: ") + CliTexts::tr("不记录本次运行：%1").arg(error));
+    return;
+  }
+  store_ = std::make_unique<records::RecordStore>(target);
+  recorder_ = std::make_unique<records::Recorder>(store_.get());
+  recording_ = std::make_unique<records::LinkRecording>(link_, state_, *recorder_);
+  // Told from the writer thread; the measurement goes on regardless.
+  const QString where = target.Describe();
+  connect(store_.get(), &records::RecordStore::Unavailable, this, [this, where](const QString& reason) {
+    if (storeUnavailable_) return;
+    storeUnavailable_ = true;
+    EndProgressLine();
+    Say(QStringLiteral("sensortool-cli: ") +
+        CliTexts::tr("警告：记录数据库 %1 无法使用（%2）；测量照常进行").arg(where, reason));
+  });
+}
+
+void CliSession::StopRecording() {
+  if (!store_) return;
+  recording_.reset();  // a write without an outcome is recorded as failed
+  recorder_.reset();   // a calibration without its "after" is recorded with it unknown
+  store_->disconnect(this);
+  // A database that already failed gets one more attempt, not the whole wait.
+  const bool failing = storeUnavailable_ || !store_->CurrentStats().lastError.isEmpty();
+  if (!store_->WaitUntilWritten(failing ? 0 : kRecordFlushMs) && !storeUnavailable_) {
+    const records::RecordStore::Stats stats = store_->CurrentStats();
+    Say(QStringLiteral("sensortool-cli: ") + CliTexts::tr("警告：%1 条记录未能写入 %2（%3）")
+                                                .arg(stats.pending)
+                                                .arg(store_->Target().Describe(), stats.lastError));
+  }
+  store_.reset();
+}
 
 bool CliSession::BindPort() {
   if (options_.port.devicePath.empty()) {
@@ -205,6 +257,11 @@ void CliSession::OnReplyAccepted(const QByteArray& reply) {
       awaitingReply_ = false;
       PrintWatchLine(reply);
       break;
+    case Phase::Settling:
+      // The joiner has taken this reply already: the recorder's "after".
+      // (A little margin: the recorder measures from its own clock reading.)
+      if (sinceCalibration_.elapsed() >= records::Recorder::kDefaultSettleMs + 100) Finish(kExitOk);
+      break;
     default:
       break;
   }
@@ -245,6 +302,7 @@ void CliSession::OnConnected(const QByteArray& reply) {
       protocol::RtuFrame frame = options_.calibration == Calibration::Zero  ? protocol::StartZeroCal(address)
                                  : options_.calibration == Calibration::Air ? protocol::StartAirCal(address)
                                                                             : protocol::RestoreFactoryCal(address);
+      sinceCalibration_.start();
       BeginWrite({std::move(frame), protocol::Command});
       return;
     }
@@ -292,6 +350,10 @@ void CliSession::OnWriteConfirmed() {
   deadline_.stop();
   Out(SensorText(ui_texts::kOperationSucceeded).toStdString() + "\n");
   if (phase_ == Phase::Done) return;
+  if (options_.command == Command::Calibrate) {
+    BeginSettling();
+    return;
+  }
   if (options_.command != Command::Set) {
     Finish(kExitOk);
     return;
@@ -302,6 +364,18 @@ void CliSession::OnWriteConfirmed() {
   StartDeadline(kDefaultTimeoutMs);
   link_.ConnectTo(setValue_->field == SetField::Address ? static_cast<std::uint8_t>(setValue_->integer)
                                                         : state_.currentAddress);
+}
+
+void CliSession::BeginSettling() {
+  // Nothing to wait for when nothing is recorded.
+  if (!recording_ || storeUnavailable_) {
+    Finish(kExitOk);
+    return;
+  }
+  const int waitMs = std::max(0, kSettleWaitMs - static_cast<int>(sinceCalibration_.elapsed()));
+  Say(CliTexts::tr("等待传感器稳定，以记录标定后的读数（最多 %1 秒）…").arg(SecondsText(waitMs)));
+  phase_ = Phase::Settling;
+  deadline_.start(waitMs);
 }
 
 void CliSession::PrintWatchLine(const QByteArray& reply) {
@@ -343,6 +417,11 @@ void CliSession::OnDeadline() {
     case Phase::ReadingBack:
       Say(CliTexts::tr("写入已回显，但回读时 %1 秒内没有应答").arg(waited) + Why());
       break;
+    case Phase::Settling:
+      // The calibration itself was echoed: only its record lacks a side.
+      Say(CliTexts::tr("标定后没有读数：记录中标定后的值为未知") + Why());
+      Finish(kExitOk);
+      return;
     default:
       break;
   }

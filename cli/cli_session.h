@@ -3,7 +3,9 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <QElapsedTimer>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -14,18 +16,27 @@
 #include "protocol/link_state.h"
 #include "serial/comm.h"
 
+namespace records {
+class LinkRecording;
+class RecordStore;
+class Recorder;
+}  // namespace records
+
 namespace cli {
 
 // One run of a command on the line. The link (search walk, poll, write
 // repetition, port reset) is the desktop tool's own SensorLink; the session
 // only decides what the command does with what the link reports. Results go
 // to stdout, progress and failures to stderr, in the operator's language.
+// What happens on the line is recorded like the window records it, unless
+// --no-record; the records are written before the session is gone.
 class CliSession : public QObject {
   Q_OBJECT
 
  public:
   // `setValue` is the checked value of a `set` command.
   CliSession(const Options& options, std::optional<SetValue> setValue, QObject* parent = nullptr);
+  // Writes what was recorded, waiting a few seconds at most.
   ~CliSession() override;
 
   // Opens the port and begins; the end is reported by Finished.
@@ -35,9 +46,13 @@ class CliSession : public QObject {
   void Finished(int exitCode);
 
  private:
-  enum class Phase { Idle, Connecting, Writing, ReadingBack, Watching, Done };
+  enum class Phase { Idle, Connecting, Writing, ReadingBack, Settling, Watching, Done };
 
   bool BindPort();
+  void StartRecording();
+  void StopRecording();
+  // calibrate: polls on until the reading after the calibration came.
+  void BeginSettling();
   void OnEvent(const protocol::LinkEvent& event);
   void OnAddressPolled(std::uint8_t address);
   void OnReplyAccepted(const QByteArray& reply);
@@ -74,6 +89,12 @@ class CliSession : public QObject {
   int writesSent_ = 0;
   std::uint32_t linesPrinted_ = 0;
   bool awaitingReply_ = false;  // watch: the last poll has no accepted reply yet
+  // The records; built after the link, so they go before it.
+  std::unique_ptr<records::RecordStore> store_;
+  std::unique_ptr<records::Recorder> recorder_;
+  std::unique_ptr<records::LinkRecording> recording_;
+  bool storeUnavailable_ = false;  // told once on stderr
+  QElapsedTimer sinceCalibration_;  // calibrate: since the command was queued
 };
 
 }  // namespace cli

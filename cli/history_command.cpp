@@ -100,8 +100,7 @@ bool ParseHistoryTime(const QString& text, QDateTime* time, QString* error) {
 int RunHistory(const HistoryArgs& args, QTextStream& out, QTextStream& err) {
   records::DatabaseTarget target;
   QString error;
-  const QString url = args.db.isEmpty() ? records::SavedDatabaseUrl() : args.db;
-  if (!records::ParseDatabaseUrl(url, &target, &error)) {
+  if (!records::ChosenDatabase(args.db, &target, &error)) {
     err << error << '\n';
     return kExitFailed;
   }

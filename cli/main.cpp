@@ -14,7 +14,42 @@
 #include "app/language.h"
 #include "sensortool_version.h"
 
+#ifndef _WIN32
+#include <QSocketNotifier>
+#include <csignal>
+#include <unistd.h>
+#endif
+
 namespace {
+
+#ifndef _WIN32
+// Ctrl-C or SIGTERM (the usual end of `watch`): the event loop ends, the
+// session writes what it recorded, and the program then ends by the same
+// signal, so the caller sees the status it expects. A second signal while
+// the records are written ends it at once.
+int g_signalPipe[2] = {-1, -1};
+
+void OnStopSignal(int signalNumber) {
+  std::signal(signalNumber, SIG_DFL);
+  const unsigned char number = static_cast<unsigned char>(signalNumber);
+  [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &number, 1);
+}
+
+// Returns the signal that ended the loop, or 0.
+int* WatchStopSignals(QObject* parent) {
+  static int received = 0;
+  if (::pipe(g_signalPipe) != 0) return &received;
+  auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, parent);
+  QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
+    unsigned char number = 0;
+    if (::read(g_signalPipe[0], &number, 1) == 1) received = number;
+    QCoreApplication::exit(cli::kExitFailed);
+  });
+  std::signal(SIGINT, OnStopSignal);
+  std::signal(SIGTERM, OnStopSignal);
+  return &received;
+}
+#endif
 
 void Err(const QString& line) {
   std::fprintf(stderr, "sensortool-cli: %s\n", line.toUtf8().constData());
@@ -84,8 +119,24 @@ int main(int argc, char** argv) {
     QTextStream err(stderr);
     return cli::RunHistory(parsed.options.history, out, err);
   }
-  cli::CliSession session(parsed.options, setValue);
-  QObject::connect(&session, &cli::CliSession::Finished, &app, [](int code) { QCoreApplication::exit(code); });
-  QTimer::singleShot(0, &session, [&session] { session.Start(); });
-  return app.exec();
+  int exitCode = cli::kExitFailed;
+#ifndef _WIN32
+  int stopSignal = 0;
+#endif
+  {
+    cli::CliSession session(parsed.options, setValue);
+#ifndef _WIN32
+    const int* stoppedBy = WatchStopSignals(&app);
+#endif
+    QObject::connect(&session, &cli::CliSession::Finished, &app, [](int code) { QCoreApplication::exit(code); });
+    QTimer::singleShot(0, &session, [&session] { session.Start(); });
+    exitCode = app.exec();
+#ifndef _WIN32
+    stopSignal = *stoppedBy;
+#endif
+  }  // the session writes its records here
+#ifndef _WIN32
+  if (stopSignal != 0) std::raise(stopSignal);
+#endif
+  return exitCode;
 }

@@ -28,6 +28,10 @@ void SaveDatabaseUrl(const QString& url) {
   QSettings(QStringLiteral("sensortool"), QStringLiteral("records")).setValue(QStringLiteral("database"), url);
 }
 
+bool ChosenDatabase(const QString& given, DatabaseTarget* target, QString* error) {
+  return ParseDatabaseUrl(given.isEmpty() ? SavedDatabaseUrl() : given, target, error);
+}
+
 namespace {
 
 bool ParsePostgres(const QString& rest, DatabaseTarget* t, QString* error) {
@@ -108,7 +112,7 @@ bool ParseDatabaseUrl(const QString& text, DatabaseTarget* target, QString* erro
 DatabaseTarget SavedDatabaseTarget() {
   DatabaseTarget target;
   QString error;
-  if (!ParseDatabaseUrl(SavedDatabaseUrl(), &target, &error)) ParseDatabaseUrl(QString(), &target, &error);
+  if (!ChosenDatabase(QString(), &target, &error)) ParseDatabaseUrl(QString(), &target, &error);
   return target;
 }
 

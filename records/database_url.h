@@ -39,4 +39,9 @@ void SaveDatabaseUrl(const QString& url);
 // The saved choice as a target; the default file when it no longer parses.
 DatabaseTarget SavedDatabaseTarget();
 
+// The database a program works with: `given` (the CLI's --db) when not
+// empty, else the one chosen in the window, else the default file; false
+// with the reason in *error when that choice cannot be read.
+bool ChosenDatabase(const QString& given, DatabaseTarget* target, QString* error);
+
 }  // namespace records

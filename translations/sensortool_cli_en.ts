@@ -205,5 +205,25 @@ Restore the factory settings? [y/N] </translation>
         <source>请试试 &apos;%1&apos;。</source>
         <translation>Try &apos;%1&apos;.</translation>
     </message>
+    <message>
+        <source>不记录本次运行：%1</source>
+        <translation>not recording this run: %1</translation>
+    </message>
+    <message>
+        <source>警告：记录数据库 %1 无法使用（%2）；测量照常进行</source>
+        <translation>Warning: the records database %1 cannot be used (%2); the measurement goes on</translation>
+    </message>
+    <message>
+        <source>警告：%1 条记录未能写入 %2（%3）</source>
+        <translation>Warning: %1 records could not be written to %2 (%3)</translation>
+    </message>
+    <message>
+        <source>等待传感器稳定，以记录标定后的读数（最多 %1 秒）…</source>
+        <translation>waiting for the sensor to settle to record the reading after the calibration (at most %1 s)…</translation>
+    </message>
+    <message>
+        <source>标定后没有读数：记录中标定后的值为未知</source>
+        <translation>no reading after the calibration: its values after are recorded as unknown</translation>
+    </message>
 </context>
 </TS>

@@ -72,6 +72,13 @@ TEST(CliArguments, CommandsOptionsAndOperandsInAnyOrder) {
   EXPECT_EQ(out.options.calibration, cli::Calibration::Restore);
   EXPECT_TRUE(out.options.yes);
   EXPECT_EQ(out.options.port.comNumber, 1);  // the default port
+  EXPECT_TRUE(out.options.record);           // recorded by default, where the window records
+  EXPECT_TRUE(out.options.recordDb.isEmpty());
+  out = Parse({"set", "filter", "20", "--db", "postgresql://lab@db.plant/records", "--no-record"});
+  ASSERT_EQ(out.kind, ParseOutcome::Run) << out.message;
+  EXPECT_EQ(out.options.recordDb, QStringLiteral("postgresql://lab@db.plant/records"));
+  EXPECT_TRUE(out.options.history.db.isEmpty());
+  EXPECT_FALSE(out.options.record);
 
   out = Parse({"watch", "--csv", "--count", "3"});
   ASSERT_EQ(out.kind, ParseOutcome::Run) << out.message;
@@ -197,7 +204,8 @@ TEST(CliArguments, BadArgumentsAreRefusedWithAClearMessage) {
       {{"history", "writes", "--yes"}, "option '--yes' does not apply to 'history'"},
       {{"history", "writes", "--count", "3"}, "option '--count' does not apply to 'history'"},
       {{"read", "--serial", "5"}, "option '--serial' does not apply to 'read'"},
-      {{"watch", "--db", "/tmp/x"}, "option '--db' does not apply to 'watch'"},
+      {{"search", "--db", "/tmp/x"}, "option '--db' does not apply to 'search'"},  // it records nothing
+      {{"history", "writes", "--no-record"}, "option '--no-record' does not apply to 'history'"},
       {{"history", "readings", "--serial", "12x"}, "invalid serial number '12x'"},
       {{"history", "readings", "--serial", "4294967296"}, "invalid serial number '4294967296'"},
       {{"history", "readings", "--since", "yesterday"}, "invalid --since 'yesterday'"},

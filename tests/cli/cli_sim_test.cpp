@@ -6,8 +6,10 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <string>
@@ -19,6 +21,7 @@
 #include "protocol/rtu_frame.h"
 #include "serial/port_naming.h"
 #include "sensortool_version.h"
+#include "pg_test_server.h"
 #include "sim_process.h"
 
 namespace {
@@ -282,6 +285,88 @@ TEST_F(CliAgainstSim, CalibrateSendsCommandsToRegister34AfterConfirmation) {
   EXPECT_EQ(WritesReceived(), expected);
 }
 
+// What the client does on the line is recorded like the window records it:
+// the calibration with its values before and after and the verdict, the
+// write with its confirmed outcome, the readings; into an SQLite file and
+// onto a PostgreSQL server alike. A database that cannot be opened is a
+// warning and the measurement stands; --no-record keeps nothing.
+TEST_F(CliAgainstSim, CalibrationAndWriteAreRecordedInEitherDatabase) {
+  StartSim({"--address", "5", "--steady"});
+  struct Target {
+    const char* name;
+    QString url;
+  };
+  std::vector<Target> targets{{"SQLite", dir_.filePath(QStringLiteral("records.sqlite"))}};
+  PgTestServer server;
+  if (PgTestServer::BinDir().isEmpty()) {
+    std::printf("[  NOTE    ] PostgreSQL server binaries (Debian package postgresql) not installed: SQLite only\n");
+  } else if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+    std::printf("[  NOTE    ] Qt PostgreSQL driver (libqt6sql6-psql) not installed: SQLite only\n");
+  } else {
+    QString error;
+    ASSERT_TRUE(server.Create(&error)) << error.toStdString();
+    targets.push_back({"PostgreSQL", server.Url()});
+  }
+
+  for (const Target& target : targets) {
+    SCOPED_TRACE(target.name);
+    const QStringList db{QStringLiteral("--db"), target.url};
+    CliRun run = Cli(QStringList{"calibrate", "zero", "--yes", "--address", "5"} + db);
+    ASSERT_EQ(run.exitCode, 0) << Describe(run);
+    EXPECT_EQ(run.out, QStringLiteral("Operation successful\n"));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("reading after the calibration"))) << Describe(run);
+    run = Cli(QStringList{"set", "filter", "20", "--address", "5"} + db);
+    ASSERT_EQ(run.exitCode, 0) << Describe(run);
+    const protocol::SensorReading sent = LastReplySent();
+
+    run = RunCli(QStringList{"history", "calibrations", "--json"} + db);
+    ASSERT_EQ(run.exitCode, 0) << Describe(run);
+    const QJsonArray calibrations = QJsonDocument::fromJson(run.out.toUtf8()).array();
+    ASSERT_EQ(calibrations.size(), 1) << Describe(run);
+    const QJsonObject c = calibrations[0].toObject();
+    EXPECT_EQ(c[QStringLiteral("kind")].toString(), QStringLiteral("zero"));
+    EXPECT_EQ(c[QStringLiteral("address")].toInt(), 5);
+    EXPECT_EQ(c[QStringLiteral("serial")].toInteger(), protocol::SerialShown(sent.serialNumber));
+    // One reading before the command cannot cover the stability window.
+    EXPECT_FALSE(c[QStringLiteral("stable")].toBool(true));
+    EXPECT_FALSE(c[QStringLiteral("stability")].toString().isEmpty()) << Describe(run);
+    for (const char* side : {"before", "after"}) {
+      const QJsonObject values = c[QLatin1String(side)].toObject();
+      EXPECT_NEAR(values[QStringLiteral("temperature")].toDouble(-1000), sent.temperature, 0.01) << side;
+      EXPECT_NEAR(values[QStringLiteral("pressure")].toDouble(-1000), sent.pressure, 0.01) << side;
+    }
+
+    run = RunCli(QStringList{"history", "writes", "--json"} + db);
+    ASSERT_EQ(run.exitCode, 0) << Describe(run);
+    const QJsonArray writes = QJsonDocument::fromJson(run.out.toUtf8()).array();
+    ASSERT_EQ(writes.size(), 2) << Describe(run);
+    const struct {
+      int reg;
+      const char* value;
+    } expected[] = {{protocol::Command, "1"}, {protocol::Filter, "20"}};
+    for (int i = 0; i < 2; ++i) {
+      const QJsonObject w = writes[i].toObject();
+      EXPECT_EQ(w[QStringLiteral("register")].toInt(), expected[i].reg) << Describe(run);
+      EXPECT_EQ(w[QStringLiteral("value")].toString(), QLatin1String(expected[i].value)) << Describe(run);
+      EXPECT_EQ(w[QStringLiteral("outcome")].toString(), QStringLiteral("confirmed")) << Describe(run);
+      EXPECT_TRUE(w[QStringLiteral("finished")].isString()) << Describe(run);
+    }
+    // The readings of both runs: connect, settle, connect, read back.
+    run = RunCli(QStringList{"history", "readings", "--json"} + db);
+    EXPECT_GE(QJsonDocument::fromJson(run.out.toUtf8()).array().size(), 4) << Describe(run);
+  }
+
+  // A database that cannot be made: warned about, and the reading stands.
+  CliRun run = Cli({"read", "--json", "--address", "5", "--db", "/proc/no-such/records.sqlite"});
+  EXPECT_EQ(run.exitCode, 0) << Describe(run);
+  EXPECT_FALSE(JsonOf(run).isEmpty()) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("Warning"))) << Describe(run);
+  const QString untouched = dir_.filePath(QStringLiteral("untouched.sqlite"));
+  run = Cli({"read", "--address", "5", "--no-record", "--db", untouched});
+  EXPECT_EQ(run.exitCode, 0) << Describe(run);
+  EXPECT_FALSE(QFile::exists(untouched));
+}
+
 TEST_F(CliAgainstSim, WatchPrintsOneRowPerPollEveryTwoSeconds) {
   StartSim({"--address", "5", "--steady", "--do-value", "6.789", "--temperature", "18.5"});
   const CliRun run = Cli({"watch", "--csv", "--count", "3", "--address", "5"});
@@ -372,7 +457,7 @@ TEST_F(CliAgainstSim, OutputThatCannotBeWrittenFailsTheRun) {
   }
 }
 
-TEST_F(CliAgainstSim, ARunEndedByASignalLeavesNothingInTheTempFolder) {
+TEST_F(CliAgainstSim, ARunEndedByASignalLeavesNothingBehindAndKeepsItsRecords) {
   StartSim({"--address", "5", "--steady"});
   // The shell's status says whether the private temp folder is empty after
   // `watch` was ended by SIGTERM mid-run.
@@ -382,6 +467,22 @@ TEST_F(CliAgainstSim, ARunEndedByASignalLeavesNothingInTheTempFolder) {
       {"watch", "--port", link_, "--address", "5"});
   ASSERT_TRUE(run.finished) << Describe(run);
   EXPECT_EQ(run.exitCode, 0) << Describe(run);
+
+  // Ended by the signal, it still writes what it recorded first (as many
+  // readings as lines printed, the last one too) and ends by that signal.
+  const QString db = dir_.filePath(QStringLiteral("watch.sqlite")), lines = dir_.filePath(QStringLiteral("watch.out"));
+  const CliRun watched = RunCliInShell(
+      R"sh(out="$1"; shift; "$0" "$@" > "$out" & pid=$!
+         for i in $(seq 200); do [ "$(wc -l < "$out")" -ge 2 ] && break; sleep 0.05; done  # killed just after a reading
+         kill -TERM $pid; wait $pid; echo "status $?")sh",
+      {lines, "watch", "--port", link_, "--address", "5", "--db", db});
+  EXPECT_EQ(watched.out, QStringLiteral("status 143\n")) << Describe(watched);
+  QFile printed(lines);
+  ASSERT_TRUE(printed.open(QIODevice::ReadOnly));
+  const int printedLines = QString::fromUtf8(printed.readAll()).count(QLatin1Char('\n'));
+  EXPECT_EQ(printedLines, 2);
+  const CliRun history = RunCli({"history", "readings", "--json", "--db", db});
+  EXPECT_EQ(QJsonDocument::fromJson(history.out.toUtf8()).array().size(), printedLines) << Describe(history);
 }
 
 TEST_F(CliAgainstSim, CorruptRepliesAreRefusedLikeTheToolDoes) {
