@@ -4,17 +4,20 @@
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "cli/cli_options.h"
 #include "link/sensor_link.h"
-#include "link/serial_transport.h"
+#include "link/transport.h"
 #include "protocol/entry_rules.h"
 #include "protocol/link_state.h"
 #include "serial/comm.h"
 
 namespace cli {
+
+class BusScanCommand;
 
 // One run of a command on the line. The link (search walk, poll, write
 // repetition, port reset) is the desktop tool's own SensorLink; the session
@@ -35,9 +38,14 @@ class CliSession : public QObject {
   void Finished(int exitCode);
 
  private:
-  enum class Phase { Idle, Connecting, Writing, ReadingBack, Watching, Done };
+  enum class Phase { Idle, Connecting, Scanning, Writing, ReadingBack, Watching, Done };
 
-  bool BindPort();
+  // The transport the port option names: the serial line on comm_ (a device
+  // path opened as itself) or a TCP connection.
+  static std::unique_ptr<sensorlink::Transport> MakeSessionTransport(const PortChoice& port, CMSComm& comm);
+  bool CheckPortExists();
+  void StartScan();
+  void OnPortLost(const QString& reason);
   void OnEvent(const protocol::LinkEvent& event);
   void OnAddressPolled(std::uint8_t address);
   void OnReplyAccepted(const QByteArray& reply);
@@ -62,8 +70,9 @@ class CliSession : public QObject {
   // transport the port.
   CMSComm comm_;
   protocol::LinkState state_;
-  sensorlink::SerialTransport transport_;
+  std::unique_ptr<sensorlink::Transport> transport_;
   sensorlink::SensorLink link_;
+  std::unique_ptr<BusScanCommand> scan_;  // search --all
   QTimer deadline_;
   Phase phase_ = Phase::Idle;
   bool searching_ = false;
@@ -73,6 +82,7 @@ class CliSession : public QObject {
   bool commStateIsTrouble_ = false;  // commState_ names a fault worth adding to a message
   int writesSent_ = 0;
   std::uint32_t linesPrinted_ = 0;
+  bool lineLost_ = false;  // the line went away; the link is reopening it
   bool awaitingReply_ = false;  // watch: the last poll has no accepted reply yet
 };
 
