@@ -219,16 +219,13 @@ std::string DeviceListText(const std::vector<protocol::DeviceEntry>& entries) {
 std::string DeviceListJson(const std::vector<protocol::DeviceEntry>& entries) {
   QJsonArray list;
   for (const protocol::DeviceEntry& e : entries) {
-    // Numbers as the windows show them; a value the sensor sent as NaN becomes null.
-    const QString version = QString::fromStdString(protocol::FormatG6(protocol::VersionShown(e.softwareVersion)));
-    const QString doValue = QString::fromStdString(protocol::FormatG6(protocol::DoValueShown(e.doValue)));
-    bool versionOk = false, doOk = false;
-    const double versionNumber = version.toDouble(&versionOk), doNumber = doValue.toDouble(&doOk);
+    // Numbers as the windows show them (NaN and infinities show 0).
+    auto shown = [](float value) { return QString::fromStdString(protocol::FormatG6(value)).toDouble(); };
     list.append(QJsonObject{
         {QStringLiteral("address"), e.address},
         {QStringLiteral("serial_number"), static_cast<qint64>(e.serialNumber)},
-        {QStringLiteral("software_version"), versionOk ? QJsonValue(versionNumber) : QJsonValue()},
-        {QStringLiteral("do_value"), doOk ? QJsonValue(doNumber) : QJsonValue()},
+        {QStringLiteral("software_version"), shown(protocol::VersionShown(e.softwareVersion))},
+        {QStringLiteral("do_value"), shown(protocol::DoValueShown(e.doValue))},
         {QStringLiteral("unit"), e.unit},
         {QStringLiteral("unit_text"), QString::fromUtf8(protocol::UnitText(e.unit))},
         {QStringLiteral("found_at"), QString::fromStdString(e.foundAt)},

@@ -207,8 +207,12 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
     text = last(port);
     if (IsNetworkPort(text)) {
       const transports::PortSpecResult parsed = transports::ParsePortSpec(text);
-      if (parsed.error != transports::PortSpecError::None)
-        return fail(T(CliTexts::tr("无效的端口 '%1'：%2"), text, transports::PortSpecErrorText(parsed.error).toStdString()));
+      if (parsed.error != transports::PortSpecError::None) {
+        // The transports' sentence as a clause of our line.
+        QString why = transports::PortSpecErrorText(parsed.error);
+        if (!why.isEmpty()) why[0] = why[0].toLower();
+        return fail(T(CliTexts::tr("无效的端口 '%1'：%2"), text, why.toStdString()));
+      }
       o.port.network = parsed.spec;
     }
     const std::optional<PortChoice> choice = o.port.network ? std::optional<PortChoice>(o.port) : ParsePort(text);
