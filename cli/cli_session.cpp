@@ -75,11 +75,14 @@ CliSession::CliSession(const Options& options, std::optional<SetValue> setValue,
   });
   connect(&link_, &sensorlink::SensorLink::PortLost, this, &CliSession::OnPortLost);
   // While watching, the link reopens a lost line by itself; the operator sees each step.
+  // A failed try is told once per reason, not every 2 s of a long outage.
   connect(&link_, &sensorlink::SensorLink::ReopenFailed, this, [this](const QString& reason) {
-    if (phase_ == Phase::Watching) Say(Now() + QStringLiteral("  ") + reason);
+    if (phase_ == Phase::Watching && reason != lastReopenFailure_) Say(Now() + QStringLiteral("  ") + reason);
+    lastReopenFailure_ = reason;
   });
   connect(&link_, &sensorlink::SensorLink::PortReopened, this, [this] {
     lineLost_ = false;
+    lastReopenFailure_.clear();
     if (phase_ == Phase::Watching)
       Say(Now() + QStringLiteral("  ") + CliTexts::tr("已重新打开 %1").arg(QString::fromStdString(options_.port.Shown())));
   });

@@ -83,6 +83,7 @@ class CliSession : public QObject {
   int writesSent_ = 0;
   std::uint32_t linesPrinted_ = 0;
   bool lineLost_ = false;  // the line went away; the link is reopening it
+  QString lastReopenFailure_;
   bool awaitingReply_ = false;  // watch: the last poll has no accepted reply yet
 };
 
