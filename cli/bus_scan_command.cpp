@@ -4,80 +4,20 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSocketNotifier>
 #include <QStringList>
 #include <cstdio>
 
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
 #include "cli/cli_texts.h"
+#include "cli/stop_requests.h"
 #include "link/device_table_file.h"
 #include "link/sensor_link.h"
 #include "protocol/display_rules.h"
 #include "records/reading_record.h"
 #include "uitexts/link_texts.h"
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-#endif
-
 namespace cli {
-
-// SIGINT and SIGTERM turned into a Qt signal through a pipe, so the scan is
-// cancelled from the event loop, never from inside a signal handler.
-class StopRequests : public QObject {
-  Q_OBJECT
-
- public:
-  explicit StopRequests(QObject* parent) : QObject(parent) {
-#ifndef _WIN32
-    if (::pipe(pipe_) != 0) return;
-    for (int fd : pipe_) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    writeEnd_ = pipe_[1];
-    struct sigaction action {};
-    action.sa_handler = [](int) {
-      const char byte = 1;
-      [[maybe_unused]] const ssize_t n = ::write(writeEnd_, &byte, 1);
-    };
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, &oldInt_);
-    ::sigaction(SIGTERM, &action, &oldTerm_);
-    notifier_ = new QSocketNotifier(pipe_[0], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, [this] {
-      char bytes[16];
-      while (::read(pipe_[0], bytes, sizeof bytes) > 0) {
-      }
-      emit Requested();
-    });
-#endif
-  }
-  ~StopRequests() override {
-#ifndef _WIN32
-    if (!notifier_) return;
-    ::sigaction(SIGINT, &oldInt_, nullptr);
-    ::sigaction(SIGTERM, &oldTerm_, nullptr);
-    delete notifier_;
-    writeEnd_ = -1;
-    ::close(pipe_[0]);
-    ::close(pipe_[1]);
-#endif
-  }
-
- signals:
-  void Requested();
-
- private:
-#ifndef _WIN32
-  static inline volatile sig_atomic_t writeEnd_ = -1;
-  int pipe_[2] = {-1, -1};
-  struct sigaction oldInt_ {};
-  struct sigaction oldTerm_ {};
-  QSocketNotifier* notifier_ = nullptr;
-#endif
-};
 
 namespace {
 
@@ -241,5 +181,3 @@ bool RememberDevices(const std::vector<protocol::DeviceEntry>& entries, const QS
 }
 
 }  // namespace cli
-
-#include "bus_scan_command.moc"
