@@ -147,6 +147,9 @@ TEST_F(CliAgainstSim, SearchAllListsEverySensorAndKeepsThemInTheDeviceTable) {
   }
   EXPECT_EQ(listed, expected) << Describe(run);
   EXPECT_EQ(tableHolds(), expected);
+  // Off a terminal the progress is sparse: addresses 1, 26, ... 226 and the last.
+  EXPECT_EQ(run.err.count(QStringLiteral("scanning: address")), 11) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("scanning: address 247 (247/247)\n"))) << Describe(run);
   // Each address asked once.
   const QStringList polls = PollsReceived();
   EXPECT_EQ(polls.size(), 247);
@@ -164,6 +167,19 @@ TEST_F(CliAgainstSim, SearchAllListsEverySensorAndKeepsThemInTheDeviceTable) {
   EXPECT_TRUE(lines[1].endsWith(QStringLiteral(" mg/L"))) << Describe(run);
   EXPECT_EQ(PollsReceived().size(), 247 + 7);
   EXPECT_EQ(tableHolds(), expected);
+
+  // A table that cannot be saved is a warning, not a failed scan.
+  const QString blocked = home.filePath(QStringLiteral("not-a-folder"));
+  {
+    QFile file(blocked);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  }
+  qputenv("XDG_DATA_HOME", blocked.toUtf8());
+  run = Cli({"search", "--all", "--last-address", "3"});
+  qputenv("XDG_DATA_HOME", home.path().toUtf8());
+  EXPECT_EQ(run.exitCode, 0) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("warning: the device table was not saved"))) << Describe(run);
+  EXPECT_EQ(run.out.count(QLatin1Char('\n')), 2) << Describe(run);
 
   // Ctrl-C mid-scan: the sensors found so far are printed and kept.
   QFile::remove(tableFile);
@@ -192,7 +208,7 @@ TEST_F(CliAgainstSim, SearchAllListsEverySensorAndKeepsThemInTheDeviceTable) {
   EXPECT_EQ(err.count(QStringLiteral("found the sensor at address")), found.size()) << err.toStdString();
   EXPECT_TRUE(err.contains(QStringLiteral("cancelled"))) << err.toStdString();
   EXPECT_EQ(tableHolds(), found);
-  EXPECT_LT(PollsReceived().size(), 2 * 247 + 7);
+  EXPECT_LT(PollsReceived().size(), 2 * 247 + 7 + 3);
 }
 
 TEST_F(CliAgainstSim, ReadShowsTheSimulatorsValuesThroughTheDisplayRules) {
