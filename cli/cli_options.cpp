@@ -12,6 +12,7 @@
 #include "protocol/app_state.h"
 #include "protocol/entry_parse.h"
 #include "protocol/rtu_frame.h"
+#include "transports/transport_factory.h"
 
 namespace cli {
 
@@ -83,6 +84,7 @@ bool TakesRecording(const std::string& option) { return option == "--db" || opti
 // Which options a command takes besides the common ones.
 bool CommandTakes(Command command, const std::string& option) {
   switch (command) {
+    case Command::Search: return option == "--all" || option == "--json" || option == "--last-address";
     case Command::Read: return option == "--json" || TakesRecording(option);
     case Command::Watch: return option == "--csv" || option == "--count" || TakesRecording(option);
     case Command::Set: return TakesRecording(option);
@@ -97,6 +99,7 @@ bool CommandTakes(Command command, const std::string& option) {
 }  // namespace
 
 std::string PortChoice::Shown() const {
+  if (network) return transports::PortSpecText(*network);
   return devicePath.empty() ? "COM" + std::to_string(comNumber) : devicePath;
 }
 
@@ -126,6 +129,11 @@ std::optional<PortChoice> ParsePort(const std::string& text) {
     return port;
   }
   return std::nullopt;
+}
+
+bool IsNetworkPort(const std::string& text) {
+  const std::string lower = Lower(text);
+  return lower.rfind("tcp://", 0) == 0 || lower.rfind("rtu+tcp://", 0) == 0;
 }
 
 ParseOutcome ParseArguments(const std::vector<std::string>& args) {
@@ -170,8 +178,11 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
   const QCommandLineOption until(QStringLiteral("until"), QString(), QStringLiteral("T"));
   const QCommandLineOption db(QStringLiteral("db"), QString(), QStringLiteral("URL"));
   const QCommandLineOption noRecord(QStringLiteral("no-record"));
+  const QCommandLineOption all(QStringLiteral("all"));
+  const QCommandLineOption lastAddress(QStringLiteral("last-address"), QString(), QStringLiteral("N"));
   QCommandLineParser parser;
-  parser.addOptions({port, address, timeout, count, json, csv, yes, help, version, serial, since, until, db, noRecord});
+  parser.addOptions(
+      {port, address, timeout, count, json, csv, yes, help, version, serial, since, until, db, noRecord, all, lastAddress});
   if (!parser.parse(arguments)) {
     // Qt's own words (translated by Qt's catalogue), as a clause of our line.
     QString error = parser.errorText();
@@ -199,7 +210,17 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
   std::string text;
   if (parser.isSet(port)) {
     text = last(port);
-    const std::optional<PortChoice> choice = ParsePort(text);
+    if (IsNetworkPort(text)) {
+      const transports::PortSpecResult parsed = transports::ParsePortSpec(text);
+      if (parsed.error != transports::PortSpecError::None) {
+        // The transports' sentence as a clause of our line.
+        QString why = transports::PortSpecErrorText(parsed.error);
+        if (!why.isEmpty()) why[0] = why[0].toLower();
+        return fail(T(CliTexts::tr("无效的端口 '%1'：%2"), text, why.toStdString()));
+      }
+      o.port.network = parsed.spec;
+    }
+    const std::optional<PortChoice> choice = o.port.network ? std::optional<PortChoice>(o.port) : ParsePort(text);
     if (!choice) return fail(T(CliTexts::tr("无效的端口 '%1'：请给出 COM1..COM15 或设备路径，例如 /dev/ttyUSB0"), text));
     o.port = *choice;
   }
@@ -224,6 +245,14 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
       return fail(T(CliTexts::tr("无效的次数 '%1'：请给出大于 0 的整数"), text));
     o.count = static_cast<std::uint32_t>(n);
   }
+  if (parser.isSet(lastAddress)) {
+    long long n = 0;
+    text = last(lastAddress);
+    if (!ParseWhole(text, &n) || n < protocol::kScanFirstAddress || n > protocol::kScanLastAddress)
+      return fail(T(CliTexts::tr("无效的最后地址 '%1'：扫描地址为 1..247"), text));
+    o.lastAddress = static_cast<std::uint8_t>(n);
+  }
+  o.all = parser.isSet(all);
   o.json = parser.isSet(json);
   o.csv = parser.isSet(csv);
   o.yes = parser.isSet(yes);
@@ -251,7 +280,8 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
   if (o.command == Command::None) return fail(T(CliTexts::tr("没有给出命令（search、read、set、calibrate、watch 或 history）")));
 
   // Options of one command must not be given to another.
-  for (const QCommandLineOption* option : {&json, &csv, &count, &yes, &serial, &since, &until, &db, &noRecord}) {
+  for (const QCommandLineOption* option :
+       {&json, &csv, &count, &yes, &serial, &since, &until, &db, &noRecord, &all, &lastAddress}) {
     const std::string name = "--" + option->names().last().toStdString();
     if (parser.isSet(*option) && !CommandTakes(o.command, name))
       return fail(T(CliTexts::tr("选项 '%1' 不适用于 '%2'"), name, CommandName(o.command)));
@@ -274,6 +304,11 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
         return fail(T(CliTexts::tr("'%1' 不带操作数，却给出了 '%2'"), CommandName(o.command), operands[0]));
       if (o.command == Command::Search && o.address)
         return fail(T(CliTexts::tr("'search' 自己遍历地址；--address 不适用")));
+      if (o.command == Command::Search && !o.all && (o.json || parser.isSet(lastAddress)))
+        return fail(T(CliTexts::tr("选项 '%1' 只适用于 'search --all'"), o.json ? "--json" : "--last-address"));
+      // The scan's length is set by its addresses and their wait, not by a deadline.
+      if (o.command == Command::Search && o.all && o.timeoutSeconds)
+        return fail(T(CliTexts::tr("选项 '--timeout' 不适用于 'search --all'")));
       break;
     case Command::Set: {
       if (operands.empty())
@@ -347,8 +382,10 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
 std::string HelpText(Command command) {
   const std::string common =
       "Common options:\n"
-      "  --port PORT     COM1..COM15 (resolved like the desktop tool does) or a device\n"
-      "                  path such as /dev/ttyUSB0 (default COM1)\n"
+      "  --port PORT     COM1..COM15 (resolved like the desktop tool does), a device\n"
+      "                  path such as /dev/ttyUSB0 (default COM1), rtu+tcp://HOST:PORT\n"
+      "                  for a serial device server passing RTU frames through TCP,\n"
+      "                  or tcp://HOST:PORT for a MODBUS TCP gateway\n"
       "  --address N     talk to the sensor at bus address N (1..254) without searching\n"
       "  --timeout S     seconds to wait for a reply or an echo (default 10; the search\n"
       "                  otherwise ends after the walk passes address 254)\n"
@@ -365,14 +402,27 @@ std::string HelpText(Command command) {
       "  --no-record     keep no records of this run\n";
   const std::string status =
       "Exit status: 0 success, 1 the port, the sensor or the write failed,\n"
-      "2 bad arguments or a value the entry rules refuse.\n";
+      "2 bad arguments or a value the entry rules refuse, 130 'search --all'\n"
+      "cancelled by Ctrl-C or SIGTERM (the sensors found so far are printed).\n";
   switch (command) {
     case Command::Search:
-      return "Usage: sensortool-cli search [--port PORT] [--timeout S]\n\n"
+      return "Usage: sensortool-cli search [--port PORT] [--timeout S]\n"
+             "       sensortool-cli search --all [--json] [--last-address N] [--port PORT]\n\n"
              "Walks the bus addresses 0, 1, 2, ... at 600 ms steps with a poll of the\n"
              "register block, like the desktop tool's automatic connection, showing the\n"
              "address being polled on stderr. Prints the address of the sensor that\n"
-             "answered on stdout.\n\n" +
+             "answered on stdout.\n\n"
+             "With --all every address from 1 to 247 is asked in turn (150 ms wait each,\n"
+             "under 40 s for the whole line) and every sensor that answers is listed:\n"
+             "address, serial number, software version, dissolved oxygen. The sensors\n"
+             "found are kept in the device table the desktop tool shows\n"
+             "(devices.tsv in the user's data folder). Ctrl-C ends the scan early and\n"
+             "still prints what was found (exit status 130).\n\n"
+             "  --all             scan the whole line and list every sensor\n"
+             "  --json            the list as a JSON array (address, serial_number,\n"
+             "                    software_version, do_value, unit, unit_text, found_at)\n"
+             "  --last-address N  end the scan at address N (1..247), for a line whose\n"
+             "                    sensors sit at low addresses\n\n" +
              common + "\n" + status;
     case Command::Read:
       return "Usage: sensortool-cli read [--json] [--port PORT] [--address N]\n\n"
@@ -441,7 +491,8 @@ std::string HelpText(Command command) {
          "Command-line client for the fluorescent dissolved-oxygen sensor on a\n"
          "MODBUS-RTU line (9600 baud, 8 data bits, no parity, 1 stop bit).\n\n"
          "Commands:\n"
-         "  search                          find the sensor's bus address\n"
+         "  search [--all]                  find the sensor's bus address (--all: list\n"
+         "                                  every sensor on the line)\n"
          "  read [--json]                   show every field of the sensor\n"
          "  set FIELD VALUE                 change a setting (see 'set --help')\n"
          "  calibrate zero|air|restore      run a calibration command\n"

@@ -6,7 +6,9 @@
 
 #include "cli/history_command.h"
 #include "protocol/entry_rules.h"
+#include "protocol/device_table.h"
 #include "protocol/registers.h"
+#include "transports/port_spec.h"
 
 // Command line of sensortool-cli: what to do, on which port, at which address.
 // Parsing is pure so every refusal can be checked without a line.
@@ -23,11 +25,14 @@ enum class Calibration { Zero, Air, Restore };
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;  // the port, the sensor or the write failed
 constexpr int kExitUsage = 2;   // bad arguments, values refused by the entry rules
+constexpr int kExitCancelled = 130;  // search --all ended by Ctrl-C or SIGTERM (128 + SIGINT, as shells say)
 
-// "COM1".."COM15" (any case) as a port number, or a device path.
+// "COM1".."COM15" (any case) as a port number, a device path, or the line
+// through the network (tcp://HOST:PORT, rtu+tcp://HOST:PORT).
 struct PortChoice {
   int comNumber = 1;       // used when devicePath is empty
   std::string devicePath;
+  std::optional<transports::PortSpec> network;  // set for the network forms
   std::string Shown() const;
 };
 
@@ -36,7 +41,9 @@ struct Options {
   PortChoice port;
   std::optional<int> address;            // --address: no search
   std::optional<double> timeoutSeconds;  // --timeout
-  bool json = false;                     // read --json
+  bool json = false;                     // read --json, search --all --json
+  bool all = false;                      // search --all: every address, a list of sensors
+  std::uint8_t lastAddress = protocol::kScanLastAddress;  // search --all --last-address
   bool csv = false;                      // watch --csv
   std::optional<std::uint32_t> count;    // watch --count
   bool yes = false;                      // calibrate --yes
@@ -61,6 +68,9 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args);
 
 // "COM5", "com12" or a path containing '/'; nullopt for anything else.
 std::optional<PortChoice> ParsePort(const std::string& text);
+
+// The network forms: a text starting with tcp:// or rtu+tcp:// (any case).
+bool IsNetworkPort(const std::string& text);
 
 // The help of one command, or the overview for Command::None.
 std::string HelpText(Command command);

@@ -56,8 +56,11 @@ std::vector<Field> Fields(std::uint8_t replyAddress, const protocol::SensorReadi
   };
 }
 
+}  // namespace
+
 // Display width of UTF-8 text: the CJK labels take two columns per character.
-std::size_t Columns(const std::string& text) {
+
+std::size_t DisplayColumns(const std::string& text) {
   std::size_t columns = 0;
   for (std::size_t i = 0; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -68,16 +71,14 @@ std::size_t Columns(const std::string& text) {
   return columns;
 }
 
-}  // namespace
-
 std::string ReadingText(std::uint8_t replyAddress, const protocol::SensorReading& reading) {
   const std::vector<Field> fields = Fields(replyAddress, reading);
   std::size_t width = 0;
-  for (const Field& f : fields) width = std::max(width, Columns(f.label) + 1 + std::string(f.key).size() + 2);
+  for (const Field& f : fields) width = std::max(width, DisplayColumns(f.label) + 1 + std::string(f.key).size() + 2);
   std::string out;
   for (const Field& f : fields) {
     std::string head = std::string(f.label) + " (" + f.key + ")";
-    head.append(width + 2 - Columns(head), ' ');
+    head.append(width + 2 - DisplayColumns(head), ' ');
     out += head + f.shown;
     if (*f.unit) out += std::string(" ") + f.unit;
     out += '\n';

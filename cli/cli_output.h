@@ -13,6 +13,9 @@
 // and none of them follows the process locale.
 namespace cli {
 
+// Display width of UTF-8 text: CJK characters take two columns.
+std::size_t DisplayColumns(const std::string& text);
+
 // One field per line: label, shown value and unit.
 std::string ReadingText(std::uint8_t replyAddress, const protocol::SensorReading& reading);
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "cli/bus_scan_command.h"
 #include "cli/cli_output.h"
 #include "cli/cli_texts.h"
 #include "protocol/display_rules.h"
@@ -14,6 +15,7 @@
 #include "records/link_recording.h"
 #include "records/record_store.h"
 #include "records/recorder.h"
+#include "transports/transport_factory.h"
 #include "uitexts/link_texts.h"
 
 #ifndef _WIN32
@@ -58,8 +60,8 @@ CliSession::CliSession(const Options& options, std::optional<SetValue> setValue,
     : QObject(parent),
       options_(options),
       setValue_(std::move(setValue)),
-      transport_(comm_),
-      link_(transport_, state_) {
+      transport_(MakeSessionTransport(options_.port, comm_)),
+      link_(*transport_, state_) {
   // Joined before the session's own connections: a reply is recorded before
   // the session acts on it (a calibration takes its "before" from it).
   StartRecording();
@@ -76,18 +78,27 @@ CliSession::CliSession(const Options& options, std::optional<SetValue> setValue,
       ++writesSent_;
   });
   connect(&link_, &sensorlink::SensorLink::PortResetStarted, this, [this] {
-    if (phase_ == Phase::Done) return;
-    EndProgressLine();
-    Say(CliTexts::tr("%1 次轮询无应答：重新打开 %2")
-            .arg(protocol::kMissedPollsBeforeReset + 1)
-            .arg(QString::fromStdString(options_.port.Shown())));
+    // A lost line starts its reset too, and says so itself right after.
+    QTimer::singleShot(0, this, [this] {
+      if (phase_ == Phase::Done || lineLost_) return;
+      EndProgressLine();
+      Say(CliTexts::tr("%1 次轮询无应答：重新打开 %2")
+              .arg(protocol::kMissedPollsBeforeReset + 1)
+              .arg(QString::fromStdString(options_.port.Shown())));
+    });
   });
-  // The device went away (unplugged adapter): a command does not wait for it.
-  connect(&link_, &sensorlink::SensorLink::PortLost, this, [this](const QString& reason) {
-    if (phase_ == Phase::Done) return;
-    EndProgressLine();
-    Say(reason);
-    Finish(kExitFailed);
+  connect(&link_, &sensorlink::SensorLink::PortLost, this, &CliSession::OnPortLost);
+  // While watching, the link reopens a lost line by itself; the operator sees each step.
+  // A failed try is told once per reason, not every 2 s of a long outage.
+  connect(&link_, &sensorlink::SensorLink::ReopenFailed, this, [this](const QString& reason) {
+    if (phase_ == Phase::Watching && reason != lastReopenFailure_) Say(Now() + QStringLiteral("  ") + reason);
+    lastReopenFailure_ = reason;
+  });
+  connect(&link_, &sensorlink::SensorLink::PortReopened, this, [this] {
+    lineLost_ = false;
+    lastReopenFailure_.clear();
+    if (phase_ == Phase::Watching)
+      Say(Now() + QStringLiteral("  ") + CliTexts::tr("已重新打开 %1").arg(QString::fromStdString(options_.port.Shown())));
   });
 #ifndef _WIN32
   progressOnTty_ = ::isatty(2) == 1;
@@ -134,33 +145,43 @@ void CliSession::StopRecording() {
   store_.reset();
 }
 
-bool CliSession::BindPort() {
-  if (options_.port.devicePath.empty()) {
-    comm_.SetCommPort(static_cast<short>(options_.port.comNumber));
-    return true;
+std::unique_ptr<sensorlink::Transport> CliSession::MakeSessionTransport(const PortChoice& port, CMSComm& comm) {
+  if (port.network) return transports::MakeTransport(*port.network);
+  transports::PortSpec serial;
+  if (port.devicePath.empty()) {
+    serial.comNumber = port.comNumber;
+  } else {
+    // A device path is opened as itself, under port number 1, so the open,
+    // the lock and the error texts are exactly those of a numbered port;
+    // nothing is left behind in the file system however the run ends.
+    const QFileInfo device(QString::fromStdString(port.devicePath));
+    const QString canonical = device.canonicalFilePath();
+    serial.device = (canonical.isEmpty() ? device.absoluteFilePath() : canonical).toStdString();
+    comm.SetCommPort(1);
   }
-  // A device path is opened as itself, under port number 1, so the open, the
-  // lock and the error texts are exactly those of a numbered port; nothing is
-  // left behind in the file system however the run ends.
+  return transports::MakeTransport(serial, &comm);
+}
+
+bool CliSession::CheckPortExists() {
+  if (options_.port.network || options_.port.devicePath.empty()) return true;
   const QString device = QString::fromStdString(options_.port.devicePath);
-  if (!QFileInfo::exists(device)) {
-    Say(QStringLiteral("sensortool-cli: ") + CliTexts::tr("%1 不存在").arg(device));
-    return false;
-  }
-  const QString canonical = QFileInfo(device).canonicalFilePath();
-  comm_.SetCommPort(1);
-  comm_.SetDevice(canonical.isEmpty() ? QFileInfo(device).absoluteFilePath() : canonical);
-  return true;
+  if (QFileInfo::exists(device)) return true;
+  Say(QStringLiteral("sensortool-cli: ") + CliTexts::tr("%1 不存在").arg(device));
+  return false;
 }
 
 void CliSession::Start() {
-  if (!BindPort()) {
+  if (!CheckPortExists()) {
     Finish(kExitFailed);
     return;
   }
   if (!link_.Open()) {
-    Say(transport_.LastError());
+    Say(transport_->LastError());
     Finish(kExitFailed);
+    return;
+  }
+  if (options_.command == Command::Search && options_.all) {
+    StartScan();
     return;
   }
   phase_ = Phase::Connecting;
@@ -173,7 +194,35 @@ void CliSession::Start() {
     link_.ConnectTo(static_cast<std::uint8_t>(*options_.address));
 }
 
+void CliSession::StartScan() {
+  phase_ = Phase::Scanning;
+  scan_ = std::make_unique<BusScanCommand>(link_, options_.lastAddress, options_.json, progressOnTty_);
+  connect(scan_.get(), &BusScanCommand::Finished, this, &CliSession::Finish);
+  if (!scan_->Start()) Finish(kExitFailed);  // nothing is written before a scan: not reached in practice
+}
+
 // ------------------------------------------------------------ link events
+
+// The line went away (unplugged adapter, dropped connection). A watch goes
+// on, the link reopening the line by itself; any other command does not wait
+// for it, and a write is never sent again on the reopened line.
+void CliSession::OnPortLost(const QString& reason) {
+  lineLost_ = true;
+  switch (phase_) {
+    case Phase::Done:
+      return;
+    case Phase::Scanning:
+      scan_->Abandon(reason);
+      return;
+    case Phase::Watching:
+      Say(Now() + QStringLiteral("  ") + reason);
+      return;
+    default:
+      EndProgressLine();
+      Say(reason);
+      Finish(kExitFailed);
+  }
+}
 
 void CliSession::OnEvent(const protocol::LinkEvent& event) {
   using Kind = protocol::LinkEventKind;

@@ -11,7 +11,7 @@
 
 #include "cli/cli_options.h"
 #include "link/sensor_link.h"
-#include "link/serial_transport.h"
+#include "link/transport.h"
 #include "protocol/entry_rules.h"
 #include "protocol/link_state.h"
 #include "serial/comm.h"
@@ -23,6 +23,8 @@ class Recorder;
 }  // namespace records
 
 namespace cli {
+
+class BusScanCommand;
 
 // One run of a command on the line. The link (search walk, poll, write
 // repetition, port reset) is the desktop tool's own SensorLink; the session
@@ -46,9 +48,14 @@ class CliSession : public QObject {
   void Finished(int exitCode);
 
  private:
-  enum class Phase { Idle, Connecting, Writing, ReadingBack, Settling, Watching, Done };
+  enum class Phase { Idle, Connecting, Scanning, Writing, ReadingBack, Settling, Watching, Done };
 
-  bool BindPort();
+  // The transport the port option names: the serial line on comm_ (a device
+  // path opened as itself) or a TCP connection.
+  static std::unique_ptr<sensorlink::Transport> MakeSessionTransport(const PortChoice& port, CMSComm& comm);
+  bool CheckPortExists();
+  void StartScan();
+  void OnPortLost(const QString& reason);
   void StartRecording();
   void StopRecording();
   // calibrate: polls on until the reading after the calibration came.
@@ -77,8 +84,9 @@ class CliSession : public QObject {
   // transport the port.
   CMSComm comm_;
   protocol::LinkState state_;
-  sensorlink::SerialTransport transport_;
+  std::unique_ptr<sensorlink::Transport> transport_;
   sensorlink::SensorLink link_;
+  std::unique_ptr<BusScanCommand> scan_;  // search --all
   QTimer deadline_;
   Phase phase_ = Phase::Idle;
   bool searching_ = false;
@@ -88,6 +96,8 @@ class CliSession : public QObject {
   bool commStateIsTrouble_ = false;  // commState_ names a fault worth adding to a message
   int writesSent_ = 0;
   std::uint32_t linesPrinted_ = 0;
+  bool lineLost_ = false;  // the line went away; the link is reopening it
+  QString lastReopenFailure_;
   bool awaitingReply_ = false;  // watch: the last poll has no accepted reply yet
   // The records; built after the link, so they go before it.
   std::unique_ptr<records::RecordStore> store_;

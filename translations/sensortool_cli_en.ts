@@ -225,5 +225,67 @@ Restore the factory settings? [y/N] </translation>
         <source>标定后没有读数：记录中标定后的值为未知</source>
         <translation>no reading after the calibration: its values after are recorded as unknown</translation>
     </message>
+    <message>
+        <source>地址</source>
+        <translation>address</translation>
+    </message>
+    <message>
+        <source>序列号</source>
+        <translation>serial number</translation>
+    </message>
+    <message>
+        <source>软件版本</source>
+        <translation>software version</translation>
+    </message>
+    <message>
+        <source>溶解氧值</source>
+        <translation>DO</translation>
+    </message>
+    <message>
+        <source>扫描中：地址 %1（%2/%3）</source>
+        <translation>scanning: address %1 (%2/%3)</translation>
+    </message>
+    <message>
+        <source>在地址 %1 找到传感器，序列号 %2
+</source>
+        <translation>found the sensor at address %1, serial number %2
+</translation>
+    </message>
+    <message numerus="yes">
+        <source>扫描已取消：已找到 %n 个传感器
+</source>
+        <translation>
+            <numerusform>scan cancelled: %n sensor found
+</numerusform>
+            <numerusform>scan cancelled: %n sensors found
+</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>警告：设备表未保存（%1）：%2
+</source>
+        <translation>warning: the device table was not saved (%1): %2
+</translation>
+    </message>
+    <message>
+        <source>无效的端口 &apos;%1&apos;：%2</source>
+        <translation>invalid port &apos;%1&apos;: %2</translation>
+    </message>
+    <message>
+        <source>无效的最后地址 &apos;%1&apos;：扫描地址为 1..247</source>
+        <translation>invalid last address &apos;%1&apos;: the scan covers addresses 1..247</translation>
+    </message>
+    <message>
+        <source>选项 &apos;%1&apos; 只适用于 &apos;search --all&apos;</source>
+        <translation>option &apos;%1&apos; applies only to &apos;search --all&apos;</translation>
+    </message>
+    <message>
+        <source>选项 &apos;--timeout&apos; 不适用于 &apos;search --all&apos;</source>
+        <translation>option &apos;--timeout&apos; does not apply to &apos;search --all&apos;</translation>
+    </message>
+    <message>
+        <source>已重新打开 %1</source>
+        <translation>reopened %1</translation>
+    </message>
 </context>
 </TS>

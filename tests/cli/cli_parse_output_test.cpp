@@ -2,6 +2,7 @@
 // shares with the entry windows, the writes it builds and what it prints.
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/bus_scan_command.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
 #include "protocol/app_state.h"
@@ -79,6 +81,13 @@ TEST(CliArguments, CommandsOptionsAndOperandsInAnyOrder) {
   EXPECT_EQ(out.options.recordDb, QStringLiteral("postgresql://lab@db.plant/records"));
   EXPECT_TRUE(out.options.history.db.isEmpty());
   EXPECT_FALSE(out.options.record);
+
+  out = Parse({"search", "--all", "--json", "--last-address", "20"});
+  ASSERT_EQ(out.kind, ParseOutcome::Run) << out.message;
+  EXPECT_TRUE(out.options.all);
+  EXPECT_TRUE(out.options.json);
+  EXPECT_EQ(out.options.lastAddress, 20);
+  EXPECT_EQ(Parse({"search", "--all"}).options.lastAddress, 247);  // the whole line
 
   out = Parse({"watch", "--csv", "--count", "3"});
   ASSERT_EQ(out.kind, ParseOutcome::Run) << out.message;
@@ -194,6 +203,19 @@ TEST(CliArguments, BadArgumentsAreRefusedWithAClearMessage) {
     EXPECT_EQ(ErrorOf({"watch", "--count", count}).rfind("invalid count", 0), 0u) << count;
   EXPECT_EQ(ErrorOf({"read", "--port"}), "missing value after '--port'");
   EXPECT_EQ(ErrorOf({"read", "--port", "COM16"}).rfind("invalid port 'COM16'", 0), 0u);
+  // The network forms say what is wrong with them; search --all has options of its own.
+  const std::pair<std::vector<std::string>, std::string> refused[] = {
+      {{"read", "--port", "tcp://gw.plant"}, "invalid port 'tcp://gw.plant': the port number is missing"},
+      {{"watch", "--port", "rtu+tcp://:4001"}, "invalid port 'rtu+tcp://:4001': the host is missing"},
+      {{"read", "--port", "tcp://gw.plant:70000"}, "invalid port 'tcp://gw.plant:70000': the port number is not valid"},
+      {{"search", "--json"}, "option '--json' applies only to 'search --all'"},
+      {{"search", "--last-address", "9"}, "option '--last-address' applies only to 'search --all'"},
+      {{"search", "--all", "--last-address", "248"}, "invalid last address '248'"},
+      {{"search", "--all", "--last-address", "0"}, "invalid last address '0'"},
+      {{"search", "--all", "--timeout", "5"}, "option '--timeout' does not apply to 'search --all'"},
+      {{"read", "--all"}, "option '--all' does not apply to 'read'"},
+  };
+  for (const auto& [args, prefix] : refused) EXPECT_EQ(ErrorOf(args).rfind(prefix, 0), 0u) << ErrorOf(args);
 
   // history: what it reads must be named, and nothing that belongs to a line.
   const std::pair<std::vector<std::string>, std::string> history[] = {
@@ -243,6 +265,29 @@ TEST(CliArguments, PortNamesAndDevicePaths) {
   EXPECT_EQ(path->devicePath, "/dev/serial/by-id/usb-FTDI-if00");
   EXPECT_EQ(path->Shown(), "/dev/serial/by-id/usb-FTDI-if00");
   EXPECT_EQ(cli::ParsePort("./tty")->devicePath, "./tty");
+  EXPECT_FALSE(Parse({"read", "--port", "/dev/ttyUSB0"}).options.port.network.has_value());
+
+  // The line through the network, in any letter case of the scheme.
+  const struct {
+    const char* text;
+    transports::PortKind kind;
+    const char* host;
+    int port;
+    const char* shown;
+  } network[] = {
+      {"TCP://gw.plant:502", transports::PortKind::ModbusTcp, "gw.plant", 502, "tcp://gw.plant:502"},
+      {"rtu+tcp://10.0.0.7:4001", transports::PortKind::RtuOverTcp, "10.0.0.7", 4001, "rtu+tcp://10.0.0.7:4001"},
+      {"rtu+tcp://[::1]:4001", transports::PortKind::RtuOverTcp, "::1", 4001, "rtu+tcp://[::1]:4001"},
+  };
+  for (const auto& n : network) {
+    const ParseOutcome out = Parse({"watch", "--port", n.text});
+    ASSERT_EQ(out.kind, ParseOutcome::Run) << n.text << ": " << out.message;
+    ASSERT_TRUE(out.options.port.network.has_value()) << n.text;
+    EXPECT_EQ(out.options.port.network->kind, n.kind) << n.text;
+    EXPECT_EQ(out.options.port.network->host, n.host) << n.text;
+    EXPECT_EQ(out.options.port.network->port, n.port) << n.text;
+    EXPECT_EQ(out.options.port.Shown(), n.shown) << n.text;
+  }
 }
 
 // The entry windows' rules, now shared: boundaries, messages and the kinds
@@ -532,6 +577,33 @@ TEST(CliOutput, MachineOutputCarriesTheValueTheSensorSent) {
     EXPECT_EQ(cells[4].toStdString(), c.csvRaw);
     EXPECT_EQ(cells[8], QString()) << "temperature_raw of NaN";
   }
+}
+
+// The list of search --all: the serial number as printed on the sensor (not
+// the windows' signed form), the values through the display rules, columns
+// that line up; JSON with English keys.
+TEST(CliOutput, TheListOfSensorsFound) {
+  std::vector<protocol::DeviceEntry> entries(2);
+  entries[0] = {3, 3000000000u, 1.0f, 8.276f, 1, "2026-03-14T08:00:00.000+08:00"};
+  entries[1] = {127, 42, std::numeric_limits<float>::quiet_NaN(), 95.5f, 0, "2026-03-14T08:00:01.000+08:00"};
+  EXPECT_EQ(cli::DeviceListText(entries),
+            "address  serial number  software version  DO\n"
+            "3        3000000000     1.01              8.27 mg/L\n"
+            "127      42             0                 95.5 %\n");
+  const QJsonArray list = QJsonDocument::fromJson(QByteArray::fromStdString(cli::DeviceListJson(entries))).array();
+  ASSERT_EQ(list.size(), 2);
+  const QJsonObject first = list[0].toObject(), second = list[1].toObject();
+  EXPECT_EQ(first.keys(), (QStringList{"address", "do_value", "found_at", "serial_number", "software_version", "unit",
+                                       "unit_text"}));
+  EXPECT_EQ(first["serial_number"].toInteger(), 3000000000LL);
+  EXPECT_DOUBLE_EQ(first["software_version"].toDouble(), 1.01);
+  EXPECT_DOUBLE_EQ(first["do_value"].toDouble(), 8.27);
+  EXPECT_EQ(first["unit_text"].toString(), QStringLiteral("mg/L"));
+  EXPECT_EQ(first["found_at"].toString(), QStringLiteral("2026-03-14T08:00:00.000+08:00"));
+  EXPECT_EQ(second["software_version"].toDouble(), 0.0);  // the windows show NaN as 0
+  EXPECT_EQ(second["unit"].toInt(), 0);
+  EXPECT_EQ(second["unit_text"].toString(), QStringLiteral("%"));
+  EXPECT_EQ(cli::DeviceListJson({}), "[\n]\n");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,10 +13,13 @@
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QVariant>
+#include <csignal>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli_process.h"
+#include "protocol/device_table.h"
 #include "protocol/display_rules.h"
 #include "protocol/registers.h"
 #include "protocol/rtu_frame.h"
@@ -94,6 +98,119 @@ TEST_F(CliAgainstSim, SearchWalksTheAddressesAndFindsFive) {
   ASSERT_EQ(polls.size(), 6) << polls.join(QLatin1Char('\n')).toStdString();
   for (int a = 0; a <= 5; ++a) EXPECT_EQ(polls[a], Hex(protocol::PollBlock(static_cast<std::uint8_t>(a))));
   EXPECT_EQ(polls[5], QStringLiteral("05 03 00 00 00 24 44 55"));
+}
+
+// search --all: every address asked once, each sensor listed with its
+// serial number and kept in the device table the window shares; Ctrl-C
+// ends the scan with what was found so far.
+TEST_F(CliAgainstSim, SearchAllListsEverySensorAndKeepsThemInTheDeviceTable) {
+  StartSim({"--address", "3,7,12", "--serial", "5000", "--steady"});
+  QTemporaryDir home;
+  ASSERT_TRUE(home.isValid());
+  // The user's own device table stays out of reach of the child, however the test ends.
+  struct DataHome {
+    QByteArray old = qgetenv("XDG_DATA_HOME");
+    ~DataHome() { old.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", old); }
+  } dataHome;
+  qputenv("XDG_DATA_HOME", home.path().toUtf8());
+  const QString tableFile = home.filePath(QStringLiteral("sensortool/devices.tsv"));
+  // Address and serial number of each entry of the device table file.
+  auto tableHolds = [&] {
+    QFile file(tableFile);
+    QStringList rows;
+    if (!file.open(QIODevice::ReadOnly)) return rows;
+    const auto table = protocol::DeviceTable::FromText(file.readAll().toStdString());
+    if (table)
+      for (const protocol::DeviceEntry& e : table->Entries()) rows << QStringLiteral("%1 %2").arg(e.address).arg(e.serialNumber);
+    return rows;
+  };
+  const QStringList expected{"3 5000", "7 5004", "12 5009"};
+
+  // The whole line, as JSON.
+  QElapsedTimer clock;
+  clock.start();
+  CliRun run = Cli({"search", "--all", "--json"});
+  const qint64 scanMs = clock.elapsed();
+  ASSERT_EQ(run.exitCode, 0) << Describe(run);
+  std::printf("search --all over addresses 1..247 took %.1f s\n", scanMs / 1000.0);
+  // The wait of 150 ms per silent address, not the search walk's 600 ms step.
+  EXPECT_LT(scanMs, 90000);
+  QJsonParseError error{};
+  const QJsonArray list = QJsonDocument::fromJson(run.out.toUtf8(), &error).array();
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << Describe(run);
+  QStringList listed;
+  for (const QJsonValue& v : list) {
+    const QJsonObject o = v.toObject();
+    listed << QStringLiteral("%1 %2").arg(o["address"].toInt()).arg(o["serial_number"].toInteger());
+    EXPECT_EQ(o["unit_text"].toString(), QStringLiteral("mg/L"));
+    EXPECT_DOUBLE_EQ(o["software_version"].toDouble(), 1.11);
+    EXPECT_TRUE(o["do_value"].isDouble());
+    EXPECT_TRUE(QDateTime::fromString(o["found_at"].toString(), Qt::ISODateWithMs).isValid()) << Describe(run);
+  }
+  EXPECT_EQ(listed, expected) << Describe(run);
+  EXPECT_EQ(tableHolds(), expected);
+  // Off a terminal the progress is sparse: addresses 1, 26, ... 226 and the last.
+  EXPECT_EQ(run.err.count(QStringLiteral("scanning: address")), 11) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("scanning: address 247 (247/247)\n"))) << Describe(run);
+  // Each address asked once.
+  const QStringList polls = PollsReceived();
+  EXPECT_EQ(polls.size(), 247);
+  EXPECT_EQ(polls.first(), Hex(protocol::PollBlock(1)));
+  EXPECT_EQ(polls.last(), Hex(protocol::PollBlock(247)));
+
+  // The text table over a shorter line; the table file keeps its entries.
+  run = Cli({"search", "--all", "--last-address", "7"});
+  ASSERT_EQ(run.exitCode, 0) << Describe(run);
+  const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 3) << Describe(run);
+  EXPECT_TRUE(lines[0].startsWith(QStringLiteral("address"))) << Describe(run);
+  for (int i = 1; i < 3; ++i)
+    EXPECT_EQ(lines[i].simplified().section(QLatin1Char(' '), 0, 1), expected[i - 1]) << Describe(run);
+  EXPECT_TRUE(lines[1].endsWith(QStringLiteral(" mg/L"))) << Describe(run);
+  EXPECT_EQ(PollsReceived().size(), 247 + 7);
+  EXPECT_EQ(tableHolds(), expected);
+
+  // A table that cannot be saved is a warning, not a failed scan.
+  const QString blocked = home.filePath(QStringLiteral("not-a-folder"));
+  {
+    QFile file(blocked);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  }
+  qputenv("XDG_DATA_HOME", blocked.toUtf8());
+  run = Cli({"search", "--all", "--last-address", "3"});
+  qputenv("XDG_DATA_HOME", home.path().toUtf8());
+  EXPECT_EQ(run.exitCode, 0) << Describe(run);
+  EXPECT_TRUE(run.err.contains(QStringLiteral("warning: the device table was not saved"))) << Describe(run);
+  EXPECT_EQ(run.out.count(QLatin1Char('\n')), 2) << Describe(run);
+
+  // Ctrl-C mid-scan: the sensors found so far are printed and kept.
+  QFile::remove(tableFile);
+  QProcess scan;
+  scan.start(QStringLiteral(SENSORTOOL_CLI_PATH), {"--port", link_, "search", "--all", "--json"});
+  ASSERT_TRUE(scan.waitForStarted(10000));
+  QString err;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        err += QString::fromUtf8(scan.readAllStandardError());
+        return err.contains(QStringLiteral("found the sensor at address 7"));
+      },
+      30000))
+      << err.toStdString();
+  ::kill(static_cast<pid_t>(scan.processId()), SIGINT);
+  ASSERT_TRUE(scan.waitForFinished(10000));
+  err += QString::fromUtf8(scan.readAllStandardError());
+  EXPECT_EQ(scan.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(scan.exitCode(), 130) << err.toStdString();
+  QStringList found;
+  for (const QJsonValue& v : QJsonDocument::fromJson(scan.readAllStandardOutput()).array())
+    found << QStringLiteral("%1 %2").arg(v.toObject()["address"].toInt()).arg(v.toObject()["serial_number"].toInteger());
+  // What was found before the signal: 3 and 7, perhaps 12 on a slow machine.
+  ASSERT_GE(found.size(), 2) << err.toStdString();
+  EXPECT_EQ(found, expected.mid(0, found.size()));
+  EXPECT_EQ(err.count(QStringLiteral("found the sensor at address")), found.size()) << err.toStdString();
+  EXPECT_TRUE(err.contains(QStringLiteral("cancelled"))) << err.toStdString();
+  EXPECT_EQ(tableHolds(), found);
+  EXPECT_LT(PollsReceived().size(), 2 * 247 + 7 + 3);
 }
 
 TEST_F(CliAgainstSim, ReadShowsTheSimulatorsValuesThroughTheDisplayRules) {

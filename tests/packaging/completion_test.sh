@@ -44,6 +44,7 @@ sensortool-cli read --j|_sensortool_cli|--json
 sensortool-cli watch --c|_sensortool_cli|--count --csv
 sensortool-cli read --port COM1|_sensortool_cli|COM1 COM10 COM11 COM12 COM13 COM14 COM15
 sensortool-cli read --address |_sensortool_cli|
+sensortool-cli search --la|_sensortool_cli|--last-address
 sensor-sim --fl|_sensor_sim|--flip-bit-every
 sensor-sim --com 1|_sensor_sim|1 10 11 12 13 14 15
 sensor-sim --filter |_sensor_sim|

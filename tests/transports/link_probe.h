@@ -3,7 +3,6 @@
 // and the waits the transport tests share: generous deadlines on conditions,
 // so a loaded machine with sanitizers only makes them slower.
 #include <QObject>
-#include <QTcpServer>
 #include <QTest>
 #include <algorithm>
 #include <memory>
@@ -11,8 +10,7 @@
 
 #include "link/sensor_link.h"
 #include "protocol/registers.h"
-
-constexpr int kWaitMs = 20000;
+#include "tcp_peers.h"
 
 struct LinkProbe {
   explicit LinkProbe(std::unique_ptr<sensorlink::Transport> t) : transport(std::move(t)), link(*transport, state) {
@@ -58,10 +56,3 @@ struct LinkProbe {
   int arrivals = 0;
   int reopened = 0;
 };
-
-// A port nobody listens on now (the kernel's choice, then released).
-inline quint16 FreePort() {
-  QTcpServer probe;
-  probe.listen(QHostAddress::LocalHost, 0);
-  return probe.serverPort();
-}

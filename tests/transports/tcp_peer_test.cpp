@@ -4,61 +4,19 @@
 // not installed skips its test (bootstrap installs them all).
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <memory>
 
 #include "link_probe.h"
-#include "sim_process.h"
+#include "tcp_peers.h"
 #include "transports/transport_factory.h"
 
 namespace {
-
-bool Installed(const char* path) { return *path && QFileInfo(QString::fromUtf8(path)).isExecutable(); }
 
 std::unique_ptr<sensorlink::Transport> TransportFor(const std::string& spec) {
   const auto parsed = transports::ParsePortSpec(spec);
   EXPECT_EQ(parsed.error, transports::PortSpecError::None) << spec;
   return transports::MakeTransport(parsed.spec);
-}
-
-// socat listening on `port` that bridges its one connection to `line`.
-std::unique_ptr<SimProcess> StartSocat(quint16 port, const QString& line) {
-  auto socat = std::make_unique<SimProcess>(
-      SOCAT_PATH, std::vector<std::string>{"-d", "-d", "TCP-LISTEN:" + std::to_string(port) + ",bind=127.0.0.1,reuseaddr",
-                                           "FILE:" + line.toStdString() + ",rawer"});
-  const bool listening =
-      QTest::qWaitFor([&] { return socat->Stderr().find("listening on") != std::string::npos; }, kWaitMs);
-  EXPECT_TRUE(listening) << socat->Stderr();
-  return socat;
-}
-
-// Until something accepts connections on `port`.
-bool AwaitListener(quint16 port, SimProcess& server) {
-  return QTest::qWaitFor(
-      [&] {
-        if (server.Process().state() == QProcess::NotRunning) return true;
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, port);
-        return probe.waitForConnected(500);
-      },
-      kWaitMs) &&
-         server.Process().state() != QProcess::NotRunning;
-}
-
-// The sensor's block the gateways serve, one argument per register.
-std::vector<std::string> GatewayRegisters() {
-  protocol::RegisterBlock block;
-  block.SetFloat(protocol::DoValue, 7.89f);
-  block.SetFloat(protocol::Temperature, 21.5f);
-  block.regs[protocol::DeviceType] = protocol::kSensorDeviceType;
-  block.regs[protocol::Filter] = 17;
-  block.SetU32(protocol::SerialNumber, 3000000000u);
-  block.regs[protocol::DeviceAddress] = 9;
-  std::vector<std::string> args;
-  for (std::uint16_t reg : block.regs) args.push_back(std::to_string(reg));
-  return args;
 }
 
 // Reads the sensor's block through a gateway, writes the filter setting and
@@ -113,19 +71,17 @@ TEST(RtuOverTcpPeers, SocatInFrontOfTheSimulatedLineCarriesTheLinkAndItsLoss) {
 TEST(ModbusTcpPeers, ThroughLibmodbus) {
   if (!Installed(LIBMODBUS_GATEWAY_PATH))
     GTEST_SKIP() << "libmodbus-dev was missing at configure time: no libmodbus MODBUS TCP server was built";
-  SimProcess gateway(LIBMODBUS_GATEWAY_PATH, GatewayRegisters());
-  const std::string port = gateway.WaitReady(kWaitMs);
-  ASSERT_FALSE(port.empty()) << gateway.Stderr();
-  ReadWriteReadBack(static_cast<quint16>(std::stoi(port)));
+  std::unique_ptr<SimProcess> gateway;
+  const quint16 port = StartLibmodbusGateway(gateway);
+  ASSERT_NE(port, 0);
+  ReadWriteReadBack(port);
 }
 
 TEST(ModbusTcpPeers, ThroughPymodbus) {
-  if (!Installed(PYTHON3_PATH) || RunToEnd(PYTHON3_PATH, {"-c", "import pymodbus.server"}).exitCode != 0)
+  if (!PymodbusInstalled())
     GTEST_SKIP() << "python3-pymodbus (with python3-serial-asyncio) is not installed: no pymodbus server to test against";
-  const quint16 port = FreePort();
-  std::vector<std::string> args = {PYMODBUS_GATEWAY_SCRIPT, std::to_string(port)};
-  for (const std::string& reg : GatewayRegisters()) args.push_back(reg);
-  SimProcess gateway(PYTHON3_PATH, args);
-  ASSERT_TRUE(AwaitListener(port, gateway)) << gateway.Stderr();
+  std::unique_ptr<SimProcess> gateway;
+  const quint16 port = StartPymodbusGateway(gateway);
+  ASSERT_NE(port, 0);
   ReadWriteReadBack(port);
 }
