@@ -11,6 +11,7 @@ struct TrendPoint {
   std::int64_t ms = 0;  // ms since 1970, UTC
   double oxygen = 0;
   double temperature = 0;
+  std::uint8_t address = 0;  // the sensor that answered: a switch shows in the points
 };
 
 // The trend of this run, kept whether or not a window shows it: a ring of the
