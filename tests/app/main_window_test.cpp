@@ -229,7 +229,9 @@ void MainWindowTest::englishReachesEveryWindowAndSwitchesBack() {
       {views->TrendAction(), [&] { return views->Trend(); }},
       {views->TrafficAction(), [&] { return views->Traffic(); }},
       {records->CalibrationsAction(), [&] { return records->Calibrations(); }},
-      {records->SettingsAction(), [&] { return records->Settings(); }}};
+      {records->SettingsAction(), [&] { return records->Settings(); }},
+      {window.WindowMenu()->findChild<QAction*>(QStringLiteral("deviceManagerAction")),
+       [&]() -> QWidget* { return window.BusScanWindow(); }}};
   for (const auto& [action, shown] : menuWindows) {
     const QString name = action->text();
     QVERIFY2(WithChinese({name}).isEmpty(), qPrintable(name));

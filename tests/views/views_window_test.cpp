@@ -146,8 +146,8 @@ void ViewsWindowTest::menuEntriesOpenModelessWindowsAndToggleRecording() {
   QStringList texts;
   for (QAction* a : window.WindowMenu()->actions()) texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
   QCOMPARE(texts, (QStringList{QStringLiteral("移动(&M)"), QStringLiteral("最小化(&N)"), QStringLiteral("关闭(&C)"),
-                               QStringLiteral("关闭串口"), QStringLiteral("串口设置…"),
-                               QStringLiteral("-"), QStringLiteral("趋势图"), QStringLiteral("通信监视"),
+                               QStringLiteral("关闭串口"), QStringLiteral("串口设置…"), QStringLiteral("扫描总线"),
+                               QStringLiteral("设备管理…"), QStringLiteral("-"), QStringLiteral("趋势图"), QStringLiteral("通信监视"),
                                QStringLiteral("开始记录"), QStringLiteral("-"), QStringLiteral("标定记录"),
                                QStringLiteral("记录设置…"), QStringLiteral("-"),
                                QStringLiteral("关于 Velloran(&A)...")}));
