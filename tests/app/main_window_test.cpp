@@ -841,6 +841,15 @@ void MainWindowTest::networkBindingsCarryTheLink() {
   QTRY_VERIFY_WITH_TIMEOUT(state.link.sensorConnected && state.link.currentAddress == 4, kLinkTimeoutMs);
   QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1016)->text(), QStringLiteral("6.5"), kLinkTimeoutMs);
   QVERIFY(!window.Comm().PortOpen());  // the serial component stays out of it
+  // The device server goes away and comes back: said once, reopened by itself, as an unplugged adapter.
+  socat.reset();
+  QTRY_COMPARE_WITH_TIMEOUT(answers.texts.size(), 1, kLinkTimeoutMs);
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1031)->text(), QStringLiteral("串口断开"), kLinkTimeoutMs);
+  socat = StartSocat(SOCAT_PATH, port, line, kLinkTimeoutMs);
+  QVERIFY(socat);
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1031)->text(), QStringLiteral("通信中"), kLinkTimeoutMs);
+  QCOMPARE(answers.texts.size(), 1);
+  answers.texts.clear();
   window.ClosePort();
 
   if (!QFileInfo(QStringLiteral(LIBMODBUS_GATEWAY_PATH)).isExecutable()) QSKIP("no libmodbus gateway was built");
