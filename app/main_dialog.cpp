@@ -17,19 +17,21 @@
 #include <algorithm>
 
 #include "app/about_dialog.h"
+#include "app/bus_scan_window.h"
+#include "app/window_transport.h"
 #include "app/language.h"
 #include "app/port_settings_dialog.h"
 #include "app/records_hub.h"
 #include "app/sensor_windows.h"
 #include "controls/image_button.h"
 #include "dialogs/dialog_support.h"
-#include "link/serial_transport.h"
 #include "protocol/display_rules.h"
 #include "protocol/registers.h"
 #include "res/string_table.h"
 #include "serial/comm.h"
 #include "app/port_list_tooltips.h"
 #include "serial/port_naming.h"
+#include "transports/port_spec.h"
 #include "ui_main_dialog.h"
 #include "uitexts/link_texts.h"
 #include "views/views_hub.h"
@@ -44,6 +46,7 @@ QString PortInUseText() { return CMainDlg::tr("该端口已经被打开或者被
 QString OpenPortFirstText() { return CMainDlg::tr("请先打开串口."); }
 QString ConnectSensorFirstText() { return CMainDlg::tr("请先连接传感器."); }
 constexpr const char* kPortLost = SENSOR_TEXT("SensorTexts", "串口断开");
+constexpr const char* kScanning = SENSOR_TEXT("SensorTexts", "扫描中");
 
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
 QString Utf8(const std::string& text) { return QString::fromStdString(text); }
@@ -66,7 +69,8 @@ CMainDlg::CMainDlg(protocol::AppState& state, QWidget* parent)
   m_comm = new CMSComm(this);
   m_comm->setObjectName(QStringLiteral("comm"));
   m_comm->setProperty("controlId", 1015);
-  m_link = new sensorlink::SensorLink(*new sensorlink::SerialTransport(*m_comm, this), m_state.link, this);
+  m_transport = new WindowTransport(*m_comm, this);
+  m_link = new sensorlink::SensorLink(*m_transport, m_state.link, this);
   m_link->setObjectName(QStringLiteral("link"));
   m_link->SetWindowHooks(this);
 
@@ -118,7 +122,9 @@ void CMainDlg::ConnectLink() {
   connect(m_link, &SensorLink::ReplyAccepted, this, &CMainDlg::ReplyAccepted);
   connect(m_link, &SensorLink::BytesHandled, this, &CMainDlg::BytesHandled);
   connect(m_link, &SensorLink::Event, this, &CMainDlg::Report);
-  connect(m_link, &SensorLink::AddressPolled, this, [this](std::uint8_t address) { m_addressShown = address; });
+  connect(m_link, &SensorLink::AddressPolled, this, [this](std::uint8_t address) {
+    if (!m_scanning) m_addressShown = address;
+  });
   // The sensor moved to a new address: its values are no longer refreshed.
   connect(m_link, &SensorLink::Disconnected, &m_displayTimer, &QTimer::stop);
   connect(m_link, &SensorLink::PortResetStarted, this, &CMainDlg::ShowResetStarted);
@@ -193,8 +199,14 @@ void CMainDlg::SetUpWindowMenu() {
   m_closePortAction->setObjectName(QStringLiteral("closePortAction"));
   m_portSettingsAction = m_windowMenu->addAction(QString(), this, &CMainDlg::OnPortSettings);
   m_portSettingsAction->setObjectName(QStringLiteral("portSettingsAction"));
-  connect(m_windowMenu, &QMenu::aboutToShow, this,
-          [this] { m_closePortAction->setEnabled(m_openButtonUsed || PortResetRunning()); });
+  m_busScanAction = m_windowMenu->addAction(QString(), this, [this] { OnDeviceManager(true); });
+  m_busScanAction->setObjectName(QStringLiteral("busScanAction"));
+  m_deviceManagerAction = m_windowMenu->addAction(QString(), this, [this] { OnDeviceManager(false); });
+  m_deviceManagerAction->setObjectName(QStringLiteral("deviceManagerAction"));
+  connect(m_windowMenu, &QMenu::aboutToShow, this, [this] {
+    m_closePortAction->setEnabled(m_openButtonUsed || PortResetRunning());
+    m_busScanAction->setEnabled(m_state.link.portOpen && !m_scanning);
+  });
   const QString about = LoadResourceString(101);
   if (!about.isEmpty()) {
     m_windowMenu->addSeparator();
@@ -210,6 +222,8 @@ void CMainDlg::SetWindowMenuTexts() {
   m_closeAction->setText(tr("关闭(&C)"));
   m_closePortAction->setText(tr("关闭串口"));
   m_portSettingsAction->setText(tr("串口设置…"));
+  m_busScanAction->setText(tr("扫描总线"));
+  m_deviceManagerAction->setText(tr("设备管理…"));
   if (m_aboutAction) m_aboutAction->setText(LoadResourceString(101));
 }
 
@@ -258,6 +272,8 @@ void CMainDlg::PushControls() {
 }
 
 void CMainDlg::BeforeTick() {
+  // The scan sets the address it asks itself; the box must not take it back.
+  if (m_scanning) return;
   PullControls();
   if (m_state.link.manualAddressing) m_state.link.currentAddress = m_addressShown;
 }
@@ -280,7 +296,15 @@ void CMainDlg::BindPort(const PortChoice& choice) {
   // An open port keeps its device: the component refuses another while open.
   if (m_comm->PortOpen()) ui::ShowMessage(this, PortInUseText());
   m_comm->SetCommPort(static_cast<short>(choice.number));
-  m_comm->SetDevice(choice.device);
+  // A network binding ("tcp://HOST:PORT", "rtu+tcp://HOST:PORT") leads the
+  // link through that connection; everything else is a serial device.
+  const transports::PortSpecResult parsed = transports::ParsePortSpec(choice.binding.toStdString());
+  if (parsed.error == transports::PortSpecError::None && parsed.spec.kind != transports::PortKind::Serial) {
+    m_transport->UseNetwork(parsed.spec);
+  } else {
+    m_transport->UseSerial();
+    m_comm->SetDevice(choice.device);
+  }
   m_binding = choice;
 }
 
@@ -296,7 +320,7 @@ void CMainDlg::OnOpenPort() {
   if (m_comm->PortOpen()) ui::ShowMessage(this, PortInUseText());
   BindPort(ResolvePort(PortNumberSelected()));
   if (!m_link->Open()) {
-    ui::ShowMessage(this, m_comm->LastError());
+    ui::ShowMessage(this, m_transport->LastError());
     return;
   }
   m_openButtonUsed = true;
@@ -312,7 +336,8 @@ void CMainDlg::ShowOpened() {
 }
 
 void CMainDlg::ClosePort() {
-  // Nothing of the old link may go on: no poll, no write, no reopen attempt.
+  // Nothing of the old link may go on: no poll, no write, no reopen attempt, no scan.
+  if (m_busScanWindow) m_busScanWindow->close();
   m_displayTimer.stop();
   m_link->Close();
   m_link->ForgetSensor();
@@ -397,6 +422,8 @@ void CMainDlg::Report(const protocol::LinkEvent& event) {
   if (m_records) m_records->OnLinkEvent(event);
   const bool silence = event.kind == protocol::LinkEventKind::NoReply;
   // While the port is lost, "串口断开" says more than "无应答" ever could.
+  // A scan's probes say nothing about the connected sensor: "扫描中" stays.
+  if (m_scanning) return;
   const char* state = ui_texts::CommStateText(event);
   if (state && !(silence && PortResetRunning())) SetCommStateText(state);
   if (silence) ShowValuesAsOld(true);
@@ -415,6 +442,10 @@ void CMainDlg::OnAutoConnect() {
     ui::ShowMessage(this, OpenPortFirstText());
     return;
   }
+  if (m_scanning) {
+    ui::ShowMessage(this, tr("正在扫描总线，请等扫描结束或取消扫描。"));
+    return;
+  }
   if (!link.manualAddressing) return;  // a search or its connection is running
 
   m_doValue = 0;
@@ -428,6 +459,59 @@ void CMainDlg::OnAutoConnect() {
   link.pendingWriteReg = 0;
   m_link->StartSearch();
   m_displayTimer.start(protocol::kDisplayPeriodMs);
+}
+
+QString CMainDlg::ConnectToAddress(std::uint8_t address) {
+  protocol::LinkState& link = m_state.link;
+  if (!link.portOpen) return OpenPortFirstText();
+  if (m_scanning) return tr("正在扫描总线，请等扫描结束或取消扫描。");
+  // The write's echo is checked against the address it was sent to.
+  if (m_link->HasPendingWrite()) return tr("有未完成的写入，请等它完成后再切换传感器。");
+  // As the automatic connection does once it has found a sensor: the values
+  // of the last one go, the held address polls every 2 s, the sensor windows
+  // talk to it.
+  m_doValue = 0;
+  m_temperature = 0;
+  m_statusText = ui_texts::kNotConnected;
+  m_secondStatusText = " ";
+  std::fill(link.rxBuf.begin() + 2, link.rxBuf.begin() + 79, 0);
+  link.crcError = false;
+  // The box first: each tick takes the address from it.
+  m_addressShown = address;
+  PushControls();
+  m_link->ConnectTo(address);
+  m_displayTimer.start(protocol::kDisplayPeriodMs);
+  return {};
+}
+
+void CMainDlg::OnDeviceManager(bool scanNow) {
+  if (scanNow && !m_state.link.portOpen) {
+    ui::ShowMessage(this, OpenPortFirstText());
+    return;
+  }
+  if (!m_busScanWindow) {
+    // Made anew for each opening, in the language in force then.
+    m_busScanWindow = new CBusScanWindow(
+        *m_link, [this](std::uint8_t address) { return ConnectToAddress(address); }, this);
+    connect(m_busScanWindow, &CBusScanWindow::ScanRunning, this, &CMainDlg::ShowScanRunning);
+    connect(m_busScanWindow, &QDialog::finished, this, [this] {
+      m_busScanWindow->deleteLater();
+      m_busScanWindow = nullptr;
+    });
+  }
+  m_busScanWindow->show();
+  m_busScanWindow->raise();
+  m_busScanWindow->activateWindow();
+  if (scanNow && !m_busScanWindow->Scanning()) m_busScanWindow->StartScan();
+}
+
+void CMainDlg::ShowScanRunning(bool running) {
+  m_scanning = running;
+  // The probed sensors' replies pass through the same receive buffer: no
+  // refresh may show them as the connected sensor's values.
+  m_displayTimer.stop();
+  ShowNotConnected();
+  if (running) SetCommStateText(kScanning);
 }
 
 void CMainDlg::OnDisplayTimer() {

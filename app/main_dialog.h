@@ -20,6 +20,8 @@ class QMenu;
 class QUrl;
 class QAction;
 class RecordsHub;
+class CBusScanWindow;
+class WindowTransport;
 namespace views {
 class ViewsHub;
 }
@@ -56,6 +58,13 @@ class CMainDlg : public QDialog, private sensorlink::WindowHooks {
   // True when leaving now would drop something: a write still waiting for its
   // echo, or a recording that is running.
   bool LeavingLosesWork() const;
+  // Connects to the sensor at `address` as the automatic connection does once
+  // it has found one, the port staying open; how the operator switches
+  // between the sensors of one line. Returns why it cannot (empty when it did).
+  QString ConnectToAddress(std::uint8_t address);
+  // "设备管理", while it is open (tests reach its list and its scan range here).
+  CBusScanWindow* BusScanWindow() const { return m_busScanWindow; }
+  bool BusScanRunning() const { return m_scanning; }
   // The clock the receive path's time stamps come from.
   qint64 ClockMs() const { return m_link->ClockMs(); }
 
@@ -87,6 +96,9 @@ class CMainDlg : public QDialog, private sensorlink::WindowHooks {
   void OnReturnTimer();
   void OnAbout();
   void OnPortSettings();
+  // "扫描总线" opens "设备管理" and starts a scan; "设备管理…" only opens it.
+  void OnDeviceManager(bool scanNow);
+  void ShowScanRunning(bool running);
 
  private:
   enum class SensorWindow { Config, FactoryInfo, Signal };
@@ -131,6 +143,9 @@ class CMainDlg : public QDialog, private sensorlink::WindowHooks {
   protocol::AppState& m_state;
   std::unique_ptr<Ui::CMainDlg> m_ui;
   CMSComm* m_comm = nullptr;
+  WindowTransport* m_transport = nullptr;  // the serial component or a network binding
+  CBusScanWindow* m_busScanWindow = nullptr;
+  bool m_scanning = false;  // a bus scan holds the link: no sensor's values are shown
   sensorlink::SensorLink* m_link = nullptr;
   std::function<bool(const QUrl&)> m_openUrl;
   QMenu* m_windowMenu = nullptr;
@@ -142,6 +157,8 @@ class CMainDlg : public QDialog, private sensorlink::WindowHooks {
   QAction* m_minimizeAction = nullptr;
   QAction* m_closeAction = nullptr;
   QAction* m_portSettingsAction = nullptr;
+  QAction* m_busScanAction = nullptr;
+  QAction* m_deviceManagerAction = nullptr;
   QAction* m_aboutAction = nullptr;
   QLabel* m_recordingMark = nullptr;  // "● 记录中" beside the communication state's title
 

@@ -16,6 +16,8 @@
 
 #include "dialogs/dialog_support.h"
 #include "serial/port_naming.h"
+#include "transports/port_spec.h"
+#include "transports/transport_factory.h"
 
 namespace {
 
@@ -89,6 +91,12 @@ CPortSettingsDlg::CPortSettingsDlg(const QList<SystemPortEntry>& ports, QWidget*
       this);
   intro->setWordWrap(true);
   layout->addWidget(intro);
+  auto* network = new QLabel(tr("经网络连接：输入 tcp://主机:端口（MODBUS TCP 网关）或 "
+                                "rtu+tcp://主机:端口（透传 RTU 帧的串口服务器）。"),
+                             this);
+  network->setObjectName(QStringLiteral("networkNote"));
+  network->setWordWrap(true);
+  layout->addWidget(network);
 
   auto* grid = new QGridLayout;
   for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {
@@ -152,6 +160,21 @@ QString CPortSettingsDlg::ChosenBinding(int number) const {
 }
 
 void CPortSettingsDlg::accept() {
+  // A network address typed wrong is said now, not when the port fails to open.
+  for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {
+    const QString binding = ChosenBinding(n);
+    if (!binding.contains(QLatin1String("://"))) continue;
+    const transports::PortSpecResult parsed = transports::ParsePortSpec(binding.toStdString());
+    QString refusal;
+    if (parsed.error != transports::PortSpecError::None)
+      refusal = transports::PortSpecErrorText(parsed.error);
+    else if (parsed.spec.kind == transports::PortKind::Serial)
+      refusal = tr("只支持 tcp://主机:端口 和 rtu+tcp://主机:端口");
+    if (refusal.isEmpty()) continue;
+    m_bindingBoxes.at(n - 1)->setFocus(Qt::OtherFocusReason);
+    ui::ShowMessage(this, tr("COM%1：%2\n%3").arg(n).arg(binding, refusal));
+    return;
+  }
   for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) SavePortBinding(n, ChosenBinding(n));
   QDialog::accept();
 }

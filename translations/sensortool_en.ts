@@ -67,6 +67,85 @@
     </message>
 </context>
 <context>
+    <name>CBusScanWindow</name>
+    <message>
+        <source>设备管理</source>
+        <translation>Device manager</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>序列号</source>
+        <translation>Serial number</translation>
+    </message>
+    <message>
+        <source>软件版本</source>
+        <translation>Software version</translation>
+    </message>
+    <message>
+        <source>DO</source>
+        <translation>DO</translation>
+    </message>
+    <message>
+        <source>单位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>发现时间</source>
+        <translation>Found at</translation>
+    </message>
+    <message>
+        <source>扫描</source>
+        <translation>Scan</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>保存…</source>
+        <translation>Save…</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>%v / %m</source>
+        <translation>%v / %m</translation>
+    </message>
+    <message>
+        <source>%v / %m（地址 %1）</source>
+        <translation>%v / %m (address %1)</translation>
+    </message>
+    <message>
+        <source>保存设备表</source>
+        <translation>Save device table</translation>
+    </message>
+    <message>
+        <source>文本文件 (*.txt);;所有文件 (*)</source>
+        <translation>Text files (*.txt);;All files (*)</translation>
+    </message>
+    <message>
+        <source>有未完成的写入，请等它完成后再扫描总线。</source>
+        <translation>A write is still waiting for its confirmation; scan the bus once it has finished.</translation>
+    </message>
+    <message>
+        <source>设备表无法保存：%1</source>
+        <translation>The device table could not be saved: %1</translation>
+    </message>
+</context>
+<context>
     <name>CCalibrationPrompt</name>
     <message>
         <source>测量稳定性</source>
@@ -473,6 +552,22 @@ System message: %3</translation>
         <source>记录中</source>
         <translation>Recording</translation>
     </message>
+    <message>
+        <source>扫描总线</source>
+        <translation>Scan bus</translation>
+    </message>
+    <message>
+        <source>设备管理…</source>
+        <translation>Device manager…</translation>
+    </message>
+    <message>
+        <source>正在扫描总线，请等扫描结束或取消扫描。</source>
+        <translation>The bus is being scanned; wait for the scan to end or cancel it.</translation>
+    </message>
+    <message>
+        <source>有未完成的写入，请等它完成后再切换传感器。</source>
+        <translation>A write is still waiting for its confirmation; switch sensors once it has finished.</translation>
+    </message>
 </context>
 <context>
     <name>CPortSettingsDlg</name>
@@ -535,6 +630,20 @@ then log out and log in again.</translation>
     <message>
         <source>取消</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>经网络连接：输入 tcp://主机:端口（MODBUS TCP 网关）或 rtu+tcp://主机:端口（透传 RTU 帧的串口服务器）。</source>
+        <translation>Over the network: type tcp://HOST:PORT (a MODBUS TCP gateway) or rtu+tcp://HOST:PORT (a serial device server passing RTU frames through).</translation>
+    </message>
+    <message>
+        <source>只支持 tcp://主机:端口 和 rtu+tcp://主机:端口</source>
+        <translation>Only tcp://HOST:PORT and rtu+tcp://HOST:PORT are supported</translation>
+    </message>
+    <message>
+        <source>COM%1：%2
+%3</source>
+        <translation>COM%1: %2
+%3</translation>
     </message>
 </context>
 <context>
@@ -1016,6 +1125,10 @@ then log out and log in again.</translation>
         <source>无法核对</source>
         <translation>Cannot be checked</translation>
     </message>
+    <message>
+        <source>扫描中</source>
+        <translation>Scanning</translation>
+    </message>
 </context>
 <context>
     <name>StringTable</name>
@@ -1279,6 +1392,10 @@ then log out and log in again.</translation>
     <message>
         <source>判定</source>
         <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
     </message>
 </context>
 <context>

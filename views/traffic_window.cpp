@@ -69,6 +69,9 @@ QVariant TrafficModel::data(const QModelIndex& index, int role) const {
     switch (index.column()) {
       case TimeColumn: return TimeText(e->ms);
       case DirectionColumn: return ui::SensorText(DirectionText(e->direction));
+      // Every frame opens with the slave address: after a switch the rows say
+      // which sensor was asked and which one answered.
+      case AddressColumn: return e->bytes.empty() ? QString() : QString::number(e->bytes.front());
       case BytesColumn: return QString::fromStdString(HexBytes(e->bytes));
       case VerdictColumn: return ui::SensorText(VerdictText(e->verdict));
       default: return {};
@@ -87,6 +90,7 @@ QVariant TrafficModel::headerData(int section, Qt::Orientation orientation, int 
   switch (section) {
     case TimeColumn: return tr("时间");
     case DirectionColumn: return tr("方向");
+    case AddressColumn: return tr("地址");
     case BytesColumn: return tr("字节");
     case VerdictColumn: return tr("判定");
     default: return {};
@@ -151,6 +155,7 @@ TrafficWindow::TrafficWindow(const TrafficLog& log, qint64 epochOffsetMs, QWidge
   m_table->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   m_table->horizontalHeader()->setSectionResizeMode(TrafficModel::TimeColumn, QHeaderView::ResizeToContents);
   m_table->horizontalHeader()->setSectionResizeMode(TrafficModel::DirectionColumn, QHeaderView::ResizeToContents);
+  m_table->horizontalHeader()->setSectionResizeMode(TrafficModel::AddressColumn, QHeaderView::ResizeToContents);
   m_table->horizontalHeader()->setSectionResizeMode(TrafficModel::BytesColumn, QHeaderView::Stretch);
   m_table->horizontalHeader()->setSectionResizeMode(TrafficModel::VerdictColumn, QHeaderView::ResizeToContents);
 

@@ -20,7 +20,7 @@ class TrafficModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  enum Column { TimeColumn, DirectionColumn, BytesColumn, VerdictColumn, ColumnCount };
+  enum Column { TimeColumn, DirectionColumn, AddressColumn, BytesColumn, VerdictColumn, ColumnCount };
 
   // `epochOffsetMs` turns the log's clock into ms since 1970.
   TrafficModel(const TrafficLog& log, qint64 epochOffsetMs, QObject* parent = nullptr);

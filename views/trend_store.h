@@ -18,6 +18,7 @@ struct TrendPoint {
   double saturation = std::numeric_limits<double>::quiet_NaN();  // %
   protocol::Plausibility plausibility = protocol::Plausibility::Plausible;
   std::uint16_t unit = 1;  // the unit of `oxygen`: 0 = % saturation, otherwise mg/L
+  std::uint8_t address = 0;  // the sensor that answered: a switch shows in the points
 
   bool Implausible() const {
     return plausibility == protocol::Plausibility::UnitsDisagree ||

@@ -212,8 +212,13 @@ void ViewsHub::OnBytesArrived(const QByteArray& bytes, qint64 ms) {
 void ViewsHub::OnReplyAccepted(const QByteArray& reply, qint64 ms) {
   if (reply.size() < static_cast<int>(protocol::kPollReplyLength)) return;
   const protocol::SensorReading r = protocol::DecodePollReply(Bytes(reply));
+  const auto address = static_cast<std::uint8_t>(reply.at(0));
+  // Another sensor's water says nothing about whether the last one has settled.
+  if (!m_newestReply.isEmpty() && m_newestReply.at(0) != reply.at(0)) m_state.stability.Clear();
   m_state.stability.AddSample(ms, r.doValue, r.unit, r.phaseDiff);
-  m_trendPoints.Add(TrendPointOf(r, m_epochOffsetMs + ms));
+  TrendPoint point = TrendPointOf(r, m_epochOffsetMs + ms);
+  point.address = address;
+  m_trendPoints.Add(point);
   m_newestReply = reply;
   if (TrendShown()) {
     m_trend->CatchUp();

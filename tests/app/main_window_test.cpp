@@ -13,6 +13,8 @@
 
 #include "views/trend_plot.h"
 #include <QFileInfo>
+#include <QTableWidget>
+#include <QTcpServer>
 #include <QHelpEvent>
 #include <QTest>
 #include <QTimer>
@@ -23,6 +25,7 @@
 
 #include <QGroupBox>
 #include <QScopeGuard>
+#include "app/bus_scan_window.h"
 #include "app/language.h"
 #include "app/main_dialog.h"
 #include "app/records_hub.h"
@@ -32,10 +35,14 @@
 #include "app/sensor_tool_app.h"
 #include "dialogs/dialog_support.h"
 #include "gui_helpers.h"
+#include "link/device_table_file.h"
+#include "protocol/display_rules.h"
 #include "protocol/registers.h"
 #include "serial/comm.h"
 #include "serial/port_naming.h"
 #include "sim_process.h"
+#include "network_peers.h"
+#include "transports/transport_factory.h"
 #include "records/calibration_records_window.h"
 #include "views/traffic_window.h"
 #include "views/trend_window.h"
@@ -140,6 +147,8 @@ class MainWindowTest : public QObject {
   void silenceThenAByteResetsThePort();
   void closePortThenAnotherPortCarriesTheTraffic();
   void bindingMadeInTheDialogSurvivesARestart();
+  void busScanListsTheLineAndSwitchesBetweenItsSensors();
+  void networkBindingsCarryTheLink();
 };
 
 void MainWindowTest::systemLanguageFromTheEnvironment() {
@@ -221,7 +230,9 @@ void MainWindowTest::englishReachesEveryWindowAndSwitchesBack() {
       {views->TrendAction(), [&] { return views->Trend(); }},
       {views->TrafficAction(), [&] { return views->Traffic(); }},
       {records->CalibrationsAction(), [&] { return records->Calibrations(); }},
-      {records->SettingsAction(), [&] { return records->Settings(); }}};
+      {records->SettingsAction(), [&] { return records->Settings(); }},
+      {window.WindowMenu()->findChild<QAction*>(QStringLiteral("deviceManagerAction")),
+       [&]() -> QWidget* { return window.BusScanWindow(); }}};
   for (const auto& [action, shown] : menuWindows) {
     const QString name = action->text();
     QVERIFY2(WithChinese({name}).isEmpty(), qPrintable(name));
@@ -688,6 +699,172 @@ void MainWindowTest::bindingMadeInTheDialogSurvivesARestart() {
   QVERIFY(sim.ReceivedFrames().contains(PollFrames({2}).first()));
   QVERIFY2(answers.texts.isEmpty(), qPrintable(answers.texts.join(QLatin1Char('|'))));
   SavePortBinding(5, QString());
+}
+
+// The addresses a device list shows, top to bottom, with the serial number of each.
+static QStringList ListedSensors(QTableWidget* list) {
+  QStringList rows;
+  for (int r = 0; r < list->rowCount(); ++r)
+    rows << list->item(r, 0)->text() + QLatin1Char(':') + list->item(r, 1)->text();
+  return rows;
+}
+
+void MainWindowTest::busScanListsTheLineAndSwitchesBetweenItsSensors() {
+  // Three sensors on one line, serial numbers 100 + (address - 3), each with its own water.
+  SimProcess sim;
+  QVERIFY2(sim.Start(PortLink(1), {"--address", "3,7,12", "--serial", "100", "--steady"}), qPrintable(sim.Error()));
+  QFile::remove(sensorlink::DeviceTablePath());
+  protocol::AppState state;
+  CMainDlg window(state);
+  window.show();
+  MessageBoxAnswerer answers;
+  QTest::mouseClick(Button(&window, 1002), Qt::LeftButton);
+  QVERIFY(window.Comm().PortOpen());
+
+  // "设备管理…" opens the window without scanning; a narrow range keeps the scan short.
+  window.WindowMenu()->findChild<QAction*>(QStringLiteral("deviceManagerAction"))->trigger();
+  CBusScanWindow* devices = window.BusScanWindow();
+  QVERIFY(devices && devices->isVisible());
+  QCOMPARE(devices->windowTitle(), QStringLiteral("设备管理"));
+  auto* list = devices->findChild<QTableWidget*>(QStringLiteral("deviceList"));
+  QCOMPARE(list->rowCount(), 0);
+  devices->SetScanRange(1, 13);
+  QAction* scan = window.WindowMenu()->findChild<QAction*>(QStringLiteral("busScanAction"));
+  QCOMPARE(scan->text(), QStringLiteral("扫描总线"));
+  scan->trigger();
+  QVERIFY(window.BusScanRunning());
+  QVERIFY(devices->findChild<QPushButton*>(QStringLiteral("cancelScanButton"))->isVisible());
+  // No scanned sensor's values pass for the connected sensor's.
+  QCOMPARE(Box(&window, 1031)->text(), QStringLiteral("扫描中"));
+  QVERIFY(!window.findChild<QTimer*>(QStringLiteral("displayTimer"))->isActive());
+  QTRY_VERIFY_WITH_TIMEOUT(!window.BusScanRunning(), kLinkTimeoutMs);
+  QCOMPARE(Box(&window, 1016)->text(), QStringLiteral("0"));
+  QCOMPARE(ListedSensors(list), (QStringList{"3:100", "7:104", "12:109"}));
+  QCOMPARE(sim.ReceivedFrames().mid(0, 13), PollFrames({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
+  std::vector<int> saved;
+  const protocol::DeviceTable table = sensorlink::LoadDeviceTable();
+  for (const auto& e : table.Entries()) saved.push_back(e.address);
+  QCOMPARE(saved, (std::vector<int>{3, 7, 12}));
+
+  // Choosing 7 connects to it as the automatic connection would have.
+  list->selectRow(1);
+  QTest::mouseClick(devices->findChild<QPushButton*>(QStringLiteral("connectButton")), Qt::LeftButton);
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1031)->text(), QStringLiteral("通信中"), kLinkTimeoutMs);
+  QCOMPARE(Box(&window, 1044)->text(), QStringLiteral("7"));
+  QVERIFY(state.link.sensorConnected && state.link.addressHeld);
+  const auto shownDo = [&](std::uint8_t address) {
+    return QString::fromStdString(protocol::FormatG6(protocol::DoValueShown(devices->Table().Find(address)->doValue)));
+  };
+  QVERIFY(shownDo(7) != shownDo(12));
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1016)->text(), shownDo(7), kLinkTimeoutMs);
+  QCOMPARE(window.findChild<QTimer*>(QStringLiteral("searchPollTimer"))->interval(), 2000);
+
+  // Enter on 12 switches, the port staying open; a pending write refuses the switch.
+  state.link.pendingWriteReg = protocol::Filter;
+  QVERIFY(window.ConnectToAddress(12).contains(QStringLiteral("写入")));
+  state.link.pendingWriteReg = 0;
+  QSignalSpy reopened(&window.Link(), &sensorlink::SensorLink::PortReopened);
+  list->selectRow(2);
+  QTest::keyClick(list, Qt::Key_Return);
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1016)->text(), shownDo(12), kLinkTimeoutMs);
+  QCOMPARE(Box(&window, 1044)->text(), QStringLiteral("12"));
+  QCOMPARE(state.link.currentAddress, 12);
+  QVERIFY(window.Comm().PortOpen());
+  QCOMPARE(reopened.count(), 0);
+
+  // Removing 3 keeps it out of the saved table; "保存…" writes the table's text where the operator says.
+  list->selectRow(0);
+  QTest::mouseClick(devices->findChild<QPushButton*>(QStringLiteral("removeButton")), Qt::LeftButton);
+  QCOMPARE(ListedSensors(list), (QStringList{"7:104", "12:109"}));
+  QCOMPARE(sensorlink::LoadDeviceTable().Entries().size(), std::size_t(2));
+  QTemporaryDir dir;
+  const QString exported = dir.filePath(QStringLiteral("devices.txt"));
+  devices->SetSavePathChooser([&] { return exported; });
+  QTest::mouseClick(devices->findChild<QPushButton*>(QStringLiteral("saveAsButton")), Qt::LeftButton);
+  QFile file(exported);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QByteArray text = file.readAll();
+  QCOMPARE(text.toStdString(), devices->Table().ToText());
+  QVERIFY(text.contains("\t104\t") && text.contains("\t109\t") && !text.contains("\t100\t"));
+  QVERIFY2(answers.texts.isEmpty(), qPrintable(answers.texts.join(QLatin1Char('|'))));
+  window.ClosePort();
+  QVERIFY(!window.BusScanWindow());
+}
+
+static quint16 FreeTcpPort() {
+  QTcpServer probe;
+  probe.listen(QHostAddress::LocalHost, 0);
+  return probe.serverPort();
+}
+
+void MainWindowTest::networkBindingsCarryTheLink() {
+  // COM3 bound in the dialog: first to a network address typed wrong, which
+  // is refused with its reason, then to a device server in front of the simulator.
+  const auto bindCom3 = [](CMainDlg& window, const QStringList& typed) {
+    WhenModalShows([typed](QWidget* dialog) {
+      auto* com3 = dialog->findChild<QComboBox*>(QStringLiteral("bindingCOM3"));
+      for (const QString& text : typed) {
+        com3->setEditText(text);
+        QMetaObject::invokeMethod(dialog, "accept");
+      }
+    });
+    window.WindowMenu()->findChild<QAction*>(QStringLiteral("portSettingsAction"))->trigger();
+  };
+  const auto guard = qScopeGuard([] { SavePortBinding(3, QString()); });
+  MessageBoxAnswerer answers;
+  protocol::AppState state;
+  CMainDlg window(state);
+  window.show();
+
+  // Nothing listens: refused as a missing adapter is, once.
+  const QString nobody = QStringLiteral("tcp://127.0.0.1:%1").arg(FreeTcpPort());
+  bindCom3(window, {QStringLiteral("tcp://127.0.0.1"), nobody});
+  QCOMPARE(answers.texts.size(), 1);
+  QVERIFY2(answers.texts.first().contains(transports::PortSpecErrorText(transports::PortSpecError::MissingPort)),
+           qPrintable(answers.texts.first()));
+  QCOMPARE(SavedPortBinding(3), nobody);
+  QCOMPARE(ToolTipOfEntry(window, 2), nobody);
+  OpenAndConnect(window, 3);
+  QVERIFY(!window.Link().State().portOpen);
+  QCOMPARE(answers.texts.size(), 3);  // the refusal above, then the open's failure and "open the port first"
+
+  if (!QFileInfo(QStringLiteral(SOCAT_PATH)).isExecutable()) QSKIP("socat is not installed: no device server");
+  QTemporaryDir dir;
+  const QString line = dir.filePath(QStringLiteral("line"));
+  SimProcess sim;
+  QVERIFY2(sim.Start(line, {"--address", "4", "--do-value", "6.5"}), qPrintable(sim.Error()));
+  const quint16 port = FreeTcpPort();
+  auto socat = StartSocat(SOCAT_PATH, port, line, kLinkTimeoutMs);
+  QVERIFY(socat);
+  bindCom3(window, {QStringLiteral("rtu+tcp://127.0.0.1:%1").arg(port)});
+  answers.texts.clear();
+  OpenAndConnect(window, 3);
+  QTRY_VERIFY_WITH_TIMEOUT(state.link.sensorConnected && state.link.currentAddress == 4, kLinkTimeoutMs);
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1016)->text(), QStringLiteral("6.5"), kLinkTimeoutMs);
+  QVERIFY(!window.Comm().PortOpen());  // the serial component stays out of it
+  // The device server goes away and comes back: said once, reopened by itself, as an unplugged adapter.
+  socat.reset();
+  QTRY_COMPARE_WITH_TIMEOUT(answers.texts.size(), 1, kLinkTimeoutMs);
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1031)->text(), QStringLiteral("串口断开"), kLinkTimeoutMs);
+  socat = StartSocat(SOCAT_PATH, port, line, kLinkTimeoutMs);
+  QVERIFY(socat);
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1031)->text(), QStringLiteral("通信中"), kLinkTimeoutMs);
+  QCOMPARE(answers.texts.size(), 1);
+  answers.texts.clear();
+  window.ClosePort();
+
+  if (!QFileInfo(QStringLiteral(LIBMODBUS_GATEWAY_PATH)).isExecutable()) QSKIP("no libmodbus gateway was built");
+  SimProcess gateway(LIBMODBUS_GATEWAY_PATH, GatewayRegisters());
+  const std::string gatewayPort = gateway.WaitReady(kLinkTimeoutMs);
+  QVERIFY2(!gatewayPort.empty(), gateway.Stderr().c_str());
+  bindCom3(window, {QStringLiteral("tcp://127.0.0.1:%1").arg(QString::fromStdString(gatewayPort))});
+  QTest::mouseClick(Button(&window, 1002), Qt::LeftButton);
+  QVERIFY(window.ConnectToAddress(9).isEmpty());
+  // The gateway's 7.89 as the display rules cut it.
+  QTRY_COMPARE_WITH_TIMEOUT(Box(&window, 1016)->text(),
+                            QString::fromStdString(protocol::FormatG6(protocol::DoValueShown(7.89f))), kLinkTimeoutMs);
+  QCOMPARE(Box(&window, 1044)->text(), QStringLiteral("9"));
+  QVERIFY2(answers.texts.isEmpty(), qPrintable(answers.texts.join(QLatin1Char('|'))));
 }
 
 int main(int argc, char* argv[]) {

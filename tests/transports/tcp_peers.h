@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/registers.h"
+#include "network_peers.h"
 #include "sim_process.h"
 
 // Generous deadlines on conditions, so a loaded machine with sanitizers only
@@ -32,12 +32,8 @@ inline quint16 FreePort() {
 
 // socat listening on `port` that bridges its one connection to `line`.
 inline std::unique_ptr<SimProcess> StartSocat(quint16 port, const QString& line) {
-  auto socat = std::make_unique<SimProcess>(
-      SOCAT_PATH, std::vector<std::string>{"-d", "-d", "TCP-LISTEN:" + std::to_string(port) + ",bind=127.0.0.1,reuseaddr",
-                                           "FILE:" + line.toStdString() + ",rawer"});
-  const bool listening =
-      QTest::qWaitFor([&] { return socat->Stderr().find("listening on") != std::string::npos; }, kWaitMs);
-  EXPECT_TRUE(listening) << socat->Stderr();
+  auto socat = StartSocat(SOCAT_PATH, port, line, kWaitMs);
+  EXPECT_TRUE(socat) << "socat did not come to listen on " << port;
   return socat;
 }
 
@@ -52,21 +48,6 @@ inline bool AwaitListener(quint16 port, SimProcess& server) {
              },
              kWaitMs) &&
          server.Process().state() != QProcess::NotRunning;
-}
-
-// The sensor's block the gateways serve, one argument per register: device
-// address 9, serial number 3000000000, filter 17.
-inline std::vector<std::string> GatewayRegisters() {
-  protocol::RegisterBlock block;
-  block.SetFloat(protocol::DoValue, 7.89f);
-  block.SetFloat(protocol::Temperature, 21.5f);
-  block.regs[protocol::DeviceType] = protocol::kSensorDeviceType;
-  block.regs[protocol::Filter] = 17;
-  block.SetU32(protocol::SerialNumber, 3000000000u);
-  block.regs[protocol::DeviceAddress] = 9;
-  std::vector<std::string> args;
-  for (std::uint16_t reg : block.regs) args.push_back(std::to_string(reg));
-  return args;
 }
 
 // The libmodbus gateway on a port of the kernel's choice; 0 when it did not start.

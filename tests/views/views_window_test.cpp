@@ -150,8 +150,8 @@ void ViewsWindowTest::menuEntriesOpenModelessWindowsAndToggleRecording() {
   QStringList texts;
   for (QAction* a : window.WindowMenu()->actions()) texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
   QCOMPARE(texts, (QStringList{QStringLiteral("移动(&M)"), QStringLiteral("最小化(&N)"), QStringLiteral("关闭(&C)"),
-                               QStringLiteral("关闭串口"), QStringLiteral("串口设置…"),
-                               QStringLiteral("-"), QStringLiteral("趋势图"), QStringLiteral("通信监视"),
+                               QStringLiteral("关闭串口"), QStringLiteral("串口设置…"), QStringLiteral("扫描总线"),
+                               QStringLiteral("设备管理…"), QStringLiteral("-"), QStringLiteral("趋势图"), QStringLiteral("通信监视"),
                                QStringLiteral("开始记录"), QStringLiteral("-"), QStringLiteral("标定记录"),
                                QStringLiteral("记录设置…"), QStringLiteral("-"),
                                QStringLiteral("关于 Velloran(&A)...")}));
@@ -284,14 +284,17 @@ void ViewsWindowTest::trafficWindowClassifiesAScriptedLineAndStaysBounded() {
   hub.Tick();  // the line has been silent: the stray byte is a frame of its own
 
   views::TrafficModel* model = hub.Traffic()->Model();
-  QStringList verdicts, directions;
+  QStringList verdicts, directions, addresses;
   for (int r = 0; r < model->rowCount(); ++r) {
     verdicts << model->index(r, views::TrafficModel::VerdictColumn).data().toString();
     directions << model->index(r, views::TrafficModel::DirectionColumn).data().toString();
+    addresses << model->index(r, views::TrafficModel::AddressColumn).data().toString();
   }
   QCOMPARE(verdicts, (QStringList{"轮询请求", "应答已接受", "轮询请求", "校验错误", "轮询请求", "未知设备",
                                   "写入请求", "写入回显", "噪声"}));
   QCOMPARE(directions, (QStringList{"发送", "接收", "发送", "接收", "发送", "接收", "发送", "接收", "接收"}));
+  // The first byte of each frame: the sensor asked or answering (the stray byte is its own).
+  QCOMPARE(addresses, (QStringList{"3", "3", "3", "3", "3", "3", "3", "3", "126"}));
   QCOMPARE(model->index(1, views::TrafficModel::BytesColumn).data().toString(), HexText(good));
   // Time stamps to the millisecond on the wall clock.
   const QString t0 = model->index(0, views::TrafficModel::TimeColumn).data().toString();
