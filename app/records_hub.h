@@ -12,6 +12,7 @@
 #include "records/record_settings_dialog.h"
 
 class QAction;
+class QEvent;
 class QMenu;
 class QWidget;
 
@@ -72,6 +73,9 @@ class RecordsHub : public QObject {
     int reg = 0;
     QString value;
   };
+  // Opens the database once the main window has first painted: the SQL
+  // driver and the writer thread are not what the operator waits for.
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void OpenStore();
   void CloseStore();
   void OnWriteQueued(const protocol::RtuFrame& frame, std::uint8_t reg);
@@ -88,4 +92,5 @@ class RecordsHub : public QObject {
   std::unique_ptr<records::Recorder> m_recorder;
   std::optional<Outstanding> m_outstanding;  // the one write in the pending slot
   bool m_droppedTold = false;                // since the store last came back
+  bool m_windowPainted = false;
 };
