@@ -57,13 +57,15 @@ CMainDlg::CMainDlg(protocol::AppState& state, QWidget* parent)
     : QDialog(parent), m_state(state), m_ui(std::make_unique<Ui::CMainDlg>()) {
   m_openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
-  m_ui->setupUi(this);
-  setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+  // The font first: the template's fields lay out their text as they are
+  // made, and would otherwise load and measure the default face for nothing.
   QFont dialogFont;
   dialogFont.setFamilies({QStringLiteral("SimHei"), QStringLiteral("黑体"),
                           QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Zen Hei")});
   dialogFont.setPointSize(9);
   setFont(dialogFont);
+  m_ui->setupUi(this);
+  setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
   ui::ApplyDialogUnits(this, kTemplateWidthDu, kTemplateHeightDu);
 
   m_comm = new CMSComm(this);

@@ -2,8 +2,10 @@
 
 #include <QAction>
 #include <QDateTime>
+#include <QEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTimer>
 #include <QWidget>
 
 #include "dialogs/dialog_support.h"
@@ -25,6 +27,8 @@ records::DatabaseTarget ChosenTarget() { return records::SavedDatabaseTarget(); 
 RecordsHub::RecordsHub(QWidget* mainWindow, protocol::AppState& state, QMenu* windowMenu)
     : QObject(mainWindow), m_mainWindow(mainWindow), m_state(state) {
   OpenStore();
+  if (mainWindow) mainWindow->installEventFilter(this);
+  else m_windowPainted = true;
   if (!windowMenu) return;
   // Before the About entry's separator, the last one in the menu.
   QAction* before = nullptr;
@@ -69,6 +73,22 @@ void RecordsHub::OpenStore() {
     m_droppedTold = true;
     Tell(records::DroppedMessage(total));
   });
+  // A database chosen while the window is up is opened at once, so an
+  // unreachable one is told now rather than with the first row.
+  if (m_windowPainted) m_store->Start();
+}
+
+bool RecordsHub::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_mainWindow && event->type() == QEvent::Paint && !m_windowPainted) {
+    m_windowPainted = true;
+    watched->removeEventFilter(this);
+    // After this paint has reached the screen; a row that came earlier
+    // has started the store already.
+    QTimer::singleShot(0, this, [this] {
+      if (m_store) m_store->Start();
+    });
+  }
+  return QObject::eventFilter(watched, event);
 }
 
 void RecordsHub::CloseStore() {

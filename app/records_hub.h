@@ -11,6 +11,7 @@
 #include "records/record_settings_dialog.h"
 
 class QAction;
+class QEvent;
 class QMenu;
 class QWidget;
 
@@ -67,6 +68,9 @@ class RecordsHub : public QObject {
   void DatabaseChosen();
 
  private:
+  // Opens the database once the main window has first painted: the SQL
+  // driver and the writer thread are not what the operator waits for.
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void OpenStore();
   void CloseStore();
   void Tell(const QString& text);
@@ -81,4 +85,5 @@ class RecordsHub : public QObject {
   std::unique_ptr<records::Recorder> m_recorder;
   std::unique_ptr<records::LinkRecording> m_joiner;  // the link's happenings into m_recorder
   bool m_droppedTold = false;                // since the store last came back
+  bool m_windowPainted = false;
 };

@@ -142,14 +142,20 @@ RecordStore::RecordStore(const DatabaseTarget& target, QObject* parent) : Record
 RecordStore::RecordStore(const DatabaseTarget& target, Options options, QObject* parent)
     : QObject(parent), m_target(target), m_options(options) {
   m_thread.setObjectName(QStringLiteral("records"));
-  m_writer = new RecordWriter(this);
-  m_writer->moveToThread(&m_thread);
-  connect(&m_thread, &QThread::finished, m_writer, &QObject::deleteLater);
-  m_thread.start();
-  QMetaObject::invokeMethod(m_writer, [w = m_writer] { w->Flush(); }, Qt::QueuedConnection);
+}
+
+void RecordStore::Start() {
+  std::call_once(m_started, [this] {
+    m_writer = new RecordWriter(this);
+    m_writer->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_writer, &QObject::deleteLater);
+    m_thread.start();
+    QMetaObject::invokeMethod(m_writer, [w = m_writer] { w->Flush(); }, Qt::QueuedConnection);
+  });
 }
 
 RecordStore::~RecordStore() {
+  if (!m_writer) return;  // never started: no thread ran, nothing is pending
   QMetaObject::invokeMethod(
       m_writer, [w = m_writer] { w->Flush(); w->Shutdown(); }, Qt::BlockingQueuedConnection);
   m_thread.quit();
@@ -177,6 +183,7 @@ void RecordStore::Enqueue(Op op) {
     if (std::holds_alternative<ReadingRecord>(op)) ++m_queuedReadings;
     m_queue.push_back(std::move(op));
   }
+  Start();
   QMetaObject::invokeMethod(m_writer, [w = m_writer] { w->Poke(); }, Qt::QueuedConnection);
 }
 
@@ -196,6 +203,7 @@ RecordStore::Stats RecordStore::CurrentStats() const {
 }
 
 bool RecordStore::WaitUntilWritten(int timeoutMs) {
+  Start();
   QElapsedTimer clock;
   clock.start();
   for (;;) {

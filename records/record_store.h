@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include <deque>
+#include <mutex>
 #include <variant>
 
 #include "records/database_url.h"
@@ -44,6 +45,12 @@ class RecordStore : public QObject {
 
   const DatabaseTarget& Target() const { return m_target; }
 
+  // Starts the writer thread, which opens the database at once (creating the
+  // schema, telling an unreachable one). Called by the first row and by
+  // WaitUntilWritten, so a store nobody writes to costs no thread, no SQL
+  // driver and no database file; a window calls it once it is on screen.
+  void Start();
+
   // Cheap and thread-safe: the row is queued and the call returns at once.
   void AddReading(const ReadingRecord& reading);
   void AddWrite(const WriteRecord& write);
@@ -82,6 +89,7 @@ class RecordStore : public QObject {
   Options m_options;
   QThread m_thread;
   RecordWriter* m_writer = nullptr;
+  std::once_flag m_started;  // rows may come from any thread
 
   mutable QMutex m_mutex;  // guards everything below
   std::deque<Op> m_queue;

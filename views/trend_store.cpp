@@ -19,15 +19,23 @@ TrendPoint TrendPointOf(const protocol::SensorReading& reading, std::int64_t ms)
   return p;
 }
 
-TrendStore::TrendStore(std::size_t capacity) : m_ring(std::max<std::size_t>(capacity, 1)) {}
+TrendStore::TrendStore(std::size_t capacity) : m_capacity(std::max<std::size_t>(capacity, 1)) {}
 
 void TrendStore::Add(const TrendPoint& point) {
-  m_ring[m_end % m_ring.size()] = point;
+  if (m_ring.size() < m_capacity) {
+    // Still growing: nothing has wrapped, so the next slot is the end. The
+    // last step reserves exactly the capacity, never more.
+    if (m_ring.size() == m_ring.capacity())
+      m_ring.reserve(std::min(m_capacity, std::max<std::size_t>(2 * m_ring.size(), 256)));
+    m_ring.push_back(point);
+  } else {
+    m_ring[m_end % m_capacity] = point;
+  }
   ++m_end;
-  if (m_size < m_ring.size()) ++m_size;
+  if (m_size < m_capacity) ++m_size;
 }
 
-const TrendPoint& TrendStore::AtSeq(std::uint64_t seq) const { return m_ring[seq % m_ring.size()]; }
+const TrendPoint& TrendStore::AtSeq(std::uint64_t seq) const { return m_ring[seq % m_capacity]; }
 
 std::uint64_t TrendStore::SeqAtOrAfter(std::int64_t ms) const {
   std::uint64_t lo = FirstSeq(), hi = m_end;

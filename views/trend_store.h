@@ -31,7 +31,9 @@ TrendPoint TrendPointOf(const protocol::SensorReading& reading, std::int64_t ms)
 
 // The trend of this run, kept whether or not a window shows it: a ring of the
 // newest `capacity` points. Adding is O(1) and never allocates once full, so a
-// day-long session costs every reply the same. Points are numbered by
+// day-long session costs every reply the same. The ring grows to its capacity
+// as points come (doubling), so a short session, or one never connected,
+// does not hold a day's worth of memory. Points are numbered by
 // sequence (the first point ever added is 0), so a reader can tell which
 // points it has already taken and which have dropped out meanwhile.
 class TrendStore {
@@ -41,7 +43,7 @@ class TrendStore {
   void Add(const TrendPoint& point);
 
   std::size_t Size() const { return m_size; }
-  std::size_t Capacity() const { return m_ring.size(); }
+  std::size_t Capacity() const { return m_capacity; }
   // Sequence of the oldest point held, and one past the newest.
   std::uint64_t FirstSeq() const { return m_end - m_size; }
   std::uint64_t EndSeq() const { return m_end; }
@@ -52,7 +54,8 @@ class TrendStore {
   std::uint64_t SeqAtOrAfter(std::int64_t ms) const;
 
  private:
-  std::vector<TrendPoint> m_ring;
+  std::size_t m_capacity;
+  std::vector<TrendPoint> m_ring;  // grows up to m_capacity, then wraps
   std::size_t m_size = 0;
   std::uint64_t m_end = 0;
 };

@@ -44,6 +44,7 @@
 #include "network_peers.h"
 #include "transports/transport_factory.h"
 #include "records/calibration_records_window.h"
+#include "records/record_store.h"
 #include "views/traffic_window.h"
 #include "views/trend_window.h"
 #include "views/views_hub.h"
@@ -290,6 +291,11 @@ void MainWindowTest::initialDisplayAndWindowCommands() {
   CMainDlg window(state);
   window.show();
   QVERIFY(QTest::qWaitForWindowExposed(&window));
+  // The records database is opened once the window is up, before any row,
+  // so one that cannot be reached is told at the start of the session.
+  auto* recordsHub = window.findChild<RecordsHub*>();
+  QVERIFY(recordsHub && recordsHub->Store());
+  QTRY_VERIFY_WITH_TIMEOUT(recordsHub->Store()->CurrentStats().available, 10000);
 
   QLineEdit* status = Box(&window, 1018);
   QCOMPARE(status->text(), QStringLiteral("未连接"));

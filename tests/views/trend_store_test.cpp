@@ -1,6 +1,8 @@
 // The trend's point store: a ring numbered by sequence, searched by time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "views/trend_store.h"
 
 namespace {
@@ -31,6 +33,21 @@ TEST(TrendStore, KeepsTheNewestPointsNumberedAndFindsThemByTime) {
       {5001, 6},  {99999, 6},  // after the newest: one past it
   };
   for (const Case& c : cases) EXPECT_EQ(store.SeqAtOrAfter(c.ms), c.seq) << c.ms;
+
+  // A ring that grows as points come: through its growth steps, past its
+  // capacity and round again, every point held is the one numbered so.
+  views::TrendStore grown(1000);
+  for (int i = 0; i < 2300; ++i) {
+    grown.Add({1000LL * i, static_cast<double>(i), 0});
+    ASSERT_EQ(grown.Size(), std::min<std::size_t>(static_cast<std::size_t>(i) + 1, 1000u)) << i;
+    ASSERT_EQ(grown.AtSeq(grown.FirstSeq()).ms, 1000LL * static_cast<std::int64_t>(grown.FirstSeq())) << i;
+    ASSERT_EQ(grown.AtSeq(grown.EndSeq() - 1).oxygen, static_cast<double>(i)) << i;
+  }
+  EXPECT_EQ(grown.Capacity(), 1000u);
+  EXPECT_EQ(grown.FirstSeq(), 1300u);
+  for (std::uint64_t seq = grown.FirstSeq(); seq < grown.EndSeq(); ++seq)
+    ASSERT_EQ(grown.AtSeq(seq).oxygen, static_cast<double>(seq)) << seq;
+  EXPECT_EQ(grown.SeqAtOrAfter(1500000), 1500u);
 }
 
 }  // namespace
