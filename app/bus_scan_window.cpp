@@ -143,7 +143,7 @@ void CBusScanWindow::ShowTable() {
     const protocol::DeviceEntry& e = entries[static_cast<std::size_t>(row)];
     const QString cells[ColumnCount] = {QString::number(e.address),
                                         QString::number(e.serialNumber),
-                                        Utf8(protocol::FormatG6(e.softwareVersion)),
+                                        Utf8(protocol::FormatG6(protocol::VersionShown(e.softwareVersion))),
                                         Utf8(protocol::FormatG6(protocol::DoValueShown(e.doValue))),
                                         QString::fromUtf8(protocol::UnitText(e.unit)),
                                         Utf8(e.foundAt)};

@@ -746,11 +746,14 @@ void MainWindowTest::busScanListsTheLineAndSwitchesBetweenItsSensors() {
   QTRY_VERIFY_WITH_TIMEOUT(!window.BusScanRunning(), kLinkTimeoutMs);
   QCOMPARE(Box(&window, 1016)->text(), QStringLiteral("0"));
   QCOMPARE(ListedSensors(list), (QStringList{"3:100", "7:104", "12:109"}));
+  // The version as the factory window shows it (register 1.1 shows 1.11); the file keeps the register.
+  QCOMPARE(list->item(0, 2)->text(), QStringLiteral("1.11"));
   QCOMPARE(sim.ReceivedFrames().mid(0, 13), PollFrames({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
   std::vector<int> saved;
   const protocol::DeviceTable table = sensorlink::LoadDeviceTable();
   for (const auto& e : table.Entries()) saved.push_back(e.address);
   QCOMPARE(saved, (std::vector<int>{3, 7, 12}));
+  QCOMPARE(table.Entries().front().softwareVersion, 1.1f);
 
   // Choosing 7 connects to it as the automatic connection would have.
   list->selectRow(1);
