@@ -31,7 +31,7 @@
 #include "serial/comm.h"
 #include "app/port_list_tooltips.h"
 #include "serial/port_naming.h"
-#include "transports/port_spec.h"
+#include "transports/port_address.h"
 #include "ui_main_dialog.h"
 #include "uitexts/link_texts.h"
 #include "views/views_hub.h"

@@ -16,7 +16,7 @@
 
 #include "dialogs/dialog_support.h"
 #include "serial/port_naming.h"
-#include "transports/port_spec.h"
+#include "transports/port_address.h"
 #include "transports/transport_factory.h"
 
 namespace {

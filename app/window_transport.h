@@ -3,7 +3,7 @@
 #include <string>
 
 #include "link/serial_transport.h"
-#include "transports/port_spec.h"
+#include "transports/port_address.h"
 
 class CMSComm;
 
@@ -35,5 +35,5 @@ class WindowTransport : public sensorlink::Transport {
 
   mutable sensorlink::SerialTransport m_serial;  // Active() hands it out from const members
   std::unique_ptr<sensorlink::Transport> m_network;
-  std::string m_networkText;  // the spec m_network was made for: a reopen keeps it
+  std::string m_networkText;  // the address m_network was made for: a reopen keeps it
 };

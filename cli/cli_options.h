@@ -8,7 +8,7 @@
 #include "protocol/entry_rules.h"
 #include "protocol/device_table.h"
 #include "protocol/registers.h"
-#include "transports/port_spec.h"
+#include "transports/port_address.h"
 
 // Command line of sensortool-cli: what to do, on which port, at which address.
 // Parsing is pure so every refusal can be checked without a line.

@@ -209,7 +209,7 @@ TEST(TransportFactory, MakesTheTransportASpecNames) {
     const auto transport = transports::MakeTransport(parsed.spec);
     EXPECT_STREQ(transport->metaObject()->className(), c.className) << c.spec;
   }
-  // A serial spec that cannot open says why in the serial layer's words.
+  // A serial address that cannot open says why in the serial layer's words.
   const auto missing = transports::MakeTransport(transports::ParsePortSpec("/nonexistent/ttyX").spec);
   EXPECT_FALSE(missing->Open());
   EXPECT_TRUE(missing->LastError().contains(QStringLiteral("/nonexistent/ttyX"))) << missing->LastError().toStdString();

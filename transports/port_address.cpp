@@ -1,4 +1,4 @@
-#include "transports/port_spec.h"
+#include "transports/port_address.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,8 +1,8 @@
-// Port specs as the operator types them: which transport, which host and port,
-// and the typed refusal of a spec that names none.
+// Port addresses as the operator types them: which transport, which host and port,
+// and the typed refusal of an address that names none.
 #include <gtest/gtest.h>
 
-#include "transports/port_spec.h"
+#include "transports/port_address.h"
 
 using transports::ParsePortSpec;
 using transports::PortKind;

@@ -29,7 +29,7 @@ struct PortSpecResult {
 // a serial device, "COMn" included.
 PortSpecResult ParsePortSpec(const std::string& text);
 
-// The spec written back the way ParsePortSpec reads it.
+// The address written back the way ParsePortSpec reads it.
 std::string PortSpecText(const PortSpec& spec);
 
 }  // namespace transports
