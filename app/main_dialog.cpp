@@ -59,11 +59,7 @@ CMainDlg::CMainDlg(protocol::AppState& state, QWidget* parent)
 
   // The font first: the template's fields lay out their text as they are
   // made, and would otherwise load and measure the default face for nothing.
-  QFont dialogFont;
-  dialogFont.setFamilies({QStringLiteral("SimHei"), QStringLiteral("黑体"),
-                          QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Zen Hei")});
-  dialogFont.setPointSize(9);
-  setFont(dialogFont);
+  setFont(ui::MainWindowFont());
   m_ui->setupUi(this);
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
   ui::ApplyDialogUnits(this, kTemplateWidthDu, kTemplateHeightDu);

@@ -32,6 +32,7 @@ void CSensorToolApp::ApplyDialogLook(QApplication& app) {
   }
   palette.setColor(QPalette::Disabled, QPalette::Window, background);
   app.setPalette(palette);
+  app.setFont(ui::MainWindowFont());
 }
 
 bool CSensorToolApp::LoadChineseTranslations(QApplication& app, QTranslator& translator) {

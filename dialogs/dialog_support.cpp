@@ -62,6 +62,14 @@ void ApplyDialogUnits(QWidget* window, int widthDu, int heightDu, const QFont& u
   window->setFixedSize(px(widthDu, true), px(heightDu, false));
 }
 
+QFont MainWindowFont() {
+  QFont font;
+  font.setFamilies({QStringLiteral("SimHei"), QStringLiteral("黑体"), QStringLiteral("Noto Sans CJK SC"),
+                    QStringLiteral("WenQuanYi Zen Hei")});
+  font.setPointSize(9);
+  return font;
+}
+
 QFont CellFont(const QString& family, int height, int width, int weight) {
   // Every window asks for the same few cell fonts, each time it opens; a
   // measurement loads a font engine, so each is measured once per run (GUI
@@ -74,31 +82,36 @@ QFont CellFont(const QString& family, int height, int width, int weight) {
     }
   };
   static std::vector<std::pair<Key, QFont>> made;
-  static QHash<QString, double> cellPerEmOf;
+  // Per family, the cell height and the average character width per pixel
+  // of em, measured once at a size large enough for the ratios to be exact:
+  // both scale with the em, so no font is loaded at the cell's own size just
+  // to be measured.
+  struct PerEm {
+    double cell = 1.0;
+    double averageWidth = 0.0;
+  };
+  static QHash<QString, PerEm> perEmOf;
   const Key key{family, height, width, weight};
   for (const auto& entry : made)
     if (entry.first == key) return entry.second;
 
   QFont font(family);
   font.setStyleHint(QFont::SansSerif);
-  // Cell height -> em size through the face's own ascent + descent, measured
-  // once per family at a size large enough for the ratio to be exact.
-  auto known = cellPerEmOf.constFind(family);
-  if (known == cellPerEmOf.constEnd()) {
+  auto known = perEmOf.constFind(family);
+  if (known == perEmOf.constEnd()) {
     QFont probe(family);
+    probe.setStyleHint(QFont::SansSerif);
     probe.setPixelSize(100);
     const QFontMetricsF pm(probe);
-    known = cellPerEmOf.insert(family, (pm.ascent() + pm.descent()) / 100.0);
+    PerEm perEm;
+    if (pm.ascent() + pm.descent() > 0) perEm.cell = (pm.ascent() + pm.descent()) / 100.0;
+    perEm.averageWidth = pm.averageCharWidth() / 100.0;
+    known = perEmOf.insert(family, perEm);
   }
-  const double cellPerEm = *known;
-  const int em = qMax(1, qRound(height / (cellPerEm > 0 ? cellPerEm : 1.0)));
+  const int em = qMax(1, qRound(height / known->cell));
   font.setPixelSize(em);
-  if (width > 0) {
-    QFont natural = font;
-    const QFontMetricsF nm(natural);
-    const double avg = nm.averageCharWidth();
-    if (avg > 0) font.setStretch(qBound(1, qRound(100.0 * width / avg), 4000));
-  }
+  const double averageWidth = known->averageWidth * em;
+  if (width > 0 && averageWidth > 0) font.setStretch(qBound(1, qRound(100.0 * width / averageWidth), 4000));
   // 0..1000 as Qt's 1..1000 weight scale.
   font.setWeight(static_cast<QFont::Weight>(qBound(1, weight, 1000)));
   made.emplace_back(key, font);

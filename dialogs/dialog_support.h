@@ -42,6 +42,12 @@ void ApplyDialogUnits(QWidget* window, int widthDu, int heightDu);
 // for templates laid out in one font and drawn in another.
 void ApplyDialogUnits(QWidget* window, int widthDu, int heightDu, const QFont& unitsFont);
 
+// The main window's face, 9 pt: SimHei where it exists, else a CJK sans face.
+// It is also the application's font, so that controls which lay out their text
+// before they take their window's font (a line edit does, as it is made) do not
+// load and measure a face nobody sees.
+QFont MainWindowFont();
+
 // A font given as height and average width in pixels and a weight 0..1000.
 // A positive height is the cell height (ascent + descent); the width is met
 // by stretching the face.

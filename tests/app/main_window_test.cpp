@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
+#include <QFontMetricsF>
 #include <QLineEdit>
 #include <QSettings>
 #include <QMenu>
@@ -311,6 +312,18 @@ void MainWindowTest::initialDisplayAndWindowCommands() {
   // Dialog units from the em height: about 590 pixels tall at 96 DPI (the
   // line height of a CJK face made it 837), inside 1366x768 less the task bar.
   QVERIFY2(window.height() <= 600 && window.width() <= 1366, qPrintable(QStringLiteral("%1x%2").arg(window.width()).arg(window.height())));
+  // The value and text boxes' fonts meet the cell the template gives them
+  // (height = ascent + descent, average width) at their own size, though they
+  // are measured once per face at another.
+  struct Cell {
+    int id, height, width;
+  };
+  for (const Cell& cell : {Cell{1016, 66, 33}, Cell{1017, 66, 33}, Cell{1018, 33, 17}, Cell{1044, 33, 17}}) {
+    const QFontMetricsF metrics(Box(&window, cell.id)->font());
+    QVERIFY2(qAbs(metrics.ascent() + metrics.descent() - cell.height) <= 1.0, qPrintable(QString::number(cell.id)));
+    QVERIFY2(qAbs(metrics.averageCharWidth() - cell.width) <= 1.0,
+             qPrintable(QStringLiteral("%1: %2").arg(cell.id).arg(metrics.averageCharWidth())));
+  }
 
   // Every control with a template id is reachable, with an accessible name.
   for (int id : {1000, 1001, 1002, 1005, 1006, 1008, 1016, 1017, 1018, 1019, 1025, 1026, 1027, 1029, 1030,
