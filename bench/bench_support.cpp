@@ -57,6 +57,16 @@ long StatusFieldNumber(const std::string& statusText, const std::string& field, 
   return -1;
 }
 
+// The whole text of /proc/<pid>/<name>; false when it cannot be read.
+bool ReadProcFile(pid_t pid, const char* name, std::string* text) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/" + name);
+  if (!in) return false;
+  std::stringstream whole;
+  whole << in.rdbuf();
+  *text = whole.str();
+  return true;
+}
+
 }  // namespace
 
 long StatusFieldKb(const std::string& statusText, const std::string& field) {
@@ -87,19 +97,42 @@ long ContextSwitches(pid_t pid) {
 }
 
 long SmapsRollupKb(pid_t pid, const std::string& field) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
-  if (!in) return -1;
-  std::stringstream text;
-  text << in.rdbuf();
-  return StatusFieldKb(text.str(), field);
+  std::string text;
+  return ReadProcFile(pid, "smaps_rollup", &text) ? StatusFieldKb(text, field) : -1;
+}
+
+long MappedFilesRssKb(const std::string& smapsText, const std::string& pathPrefix) {
+  // A mapping's header line is "start-end perms offset dev inode [path]"; its
+  // fields ("Rss:   12 kB", ...) follow until the next header.
+  std::istringstream in(smapsText);
+  std::string line;
+  bool any = false;
+  bool counted = false;
+  long total = 0;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::string first, perms, offset, device, inode, path;
+    words >> first;
+    if (first.find('-') != std::string::npos && words >> perms >> offset >> device >> inode) {
+      any = true;
+      std::getline(words >> std::ws, path);
+      counted = path.compare(0, pathPrefix.size(), pathPrefix) == 0;
+    } else if (counted && first == "Rss:") {
+      long kb = 0;
+      if (words >> kb) total += kb;
+    }
+  }
+  return any ? total : -1;
+}
+
+long MappedFilesRssKb(pid_t pid, const std::string& pathPrefix) {
+  std::string text;
+  return ReadProcFile(pid, "smaps", &text) ? MappedFilesRssKb(text, pathPrefix) : -1;
 }
 
 long PeakRssKb(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-  if (!in) return -1;
-  std::stringstream text;
-  text << in.rdbuf();
-  return StatusFieldKb(text.str(), "VmHWM");
+  std::string text;
+  return ReadProcFile(pid, "status", &text) ? StatusFieldKb(text, "VmHWM") : -1;
 }
 
 std::int64_t ProcessCpuNs(pid_t pid) {

@@ -63,6 +63,28 @@ TEST(BenchFigures, MedianAndStatusFields) {
   EXPECT_GE(bench::SmapsRollupKb(getpid(), "Anonymous"), 40 * 1024);
   EXPECT_GE(bench::SmapsRollupKb(getpid(), "Rss"), bench::SmapsRollupKb(getpid(), "Anonymous"));
   EXPECT_EQ(bench::SmapsRollupKb(getpid(), "NoSuchField"), -1);
+
+  // Resident pages of the files below a folder: only those mappings' Rss
+  // lines count, a path with spaces included, anonymous ones never.
+  const std::string smaps =
+      "7f00-7f10 r--p 00000000 08:01 12 /usr/share/fonts/noto/Noto Sans CJK.ttc\n"
+      "Size:                64 kB\nRss:                 48 kB\nPss:  48 kB\n"
+      "7f10-7f20 r--p 00000000 08:01 13 /usr/lib/libQt6Gui.so.6\n"
+      "Rss:                900 kB\n"
+      "7f20-7f30 rw-p 00000000 00:00 0 \n"
+      "Rss:                500 kB\n"
+      "7f30-7f40 r--p 00010000 08:01 14 /usr/share/fonts/wqy/wqy-zenhei.ttc\n"
+      "Rss:                 12 kB\nSwapPss:               3 kB\n";
+  struct FilesCase {
+    const char* prefix;
+    long expected;
+  };
+  for (const FilesCase& c : {FilesCase{"/usr/share/fonts/", 60}, FilesCase{"/usr/lib/", 900},
+                             FilesCase{"/usr/share/fonts/wqy/", 12}, FilesCase{"/opt/", 0}})
+    EXPECT_EQ(bench::MappedFilesRssKb(smaps, c.prefix), c.expected) << c.prefix;
+  EXPECT_EQ(bench::MappedFilesRssKb(std::string("not smaps\n"), "/"), -1);
+  // This process maps its own libraries.
+  EXPECT_GT(bench::MappedFilesRssKb(getpid(), "/"), 0);
 }
 
 TEST(BenchFigures, ChildProcessesAndTheirCpuTime) {

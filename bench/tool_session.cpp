@@ -87,7 +87,11 @@ class SessionDriver : public QObject {
   void ConfigWindowUp() {
     m_config = QApplication::activeModalWidget();
     if (!m_config || m_config == m_window || !m_config->isVisible()) Fail("the configuration window did not open");
-    std::printf("MEASURING %s\n", m_config->metaObject()->className());
+    // What the window's own backing store takes: a raster image of its size.
+    const qreal dpr = m_config->devicePixelRatioF();
+    const long long backingKb =
+        static_cast<long long>(m_config->width() * dpr) * static_cast<long long>(m_config->height() * dpr) * 4 / 1024;
+    std::printf("MEASURING %s backing_kb=%lld\n", m_config->metaObject()->className(), backingKb);
     std::fflush(stdout);
     m_probe.Reset();
     m_acceptedAtStart = m_window->State().link.repliesAccepted;
