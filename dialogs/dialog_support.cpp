@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLineEdit>
@@ -63,9 +64,23 @@ void ApplyDialogUnits(QWidget* window, int widthDu, int heightDu, const QFont& u
 }
 
 QFont MainWindowFont() {
+  const QStringList wanted{QStringLiteral("SimHei"), QStringLiteral("黑体"), QStringLiteral("Noto Sans CJK SC"),
+                           QStringLiteral("WenQuanYi Zen Hei")};
+  // The first that is installed, as the only family: given a list, Qt asks
+  // fontconfig for the fallbacks of every script the text uses as soon as the
+  // font loads (a sort of all installed fonts each time), even when the face
+  // has every glyph. One family asks only when a glyph is missing.
+  static const QString installed = [&wanted] {
+    const QStringList families = QFontDatabase::families();
+    for (const QString& family : wanted)
+      if (families.contains(family, Qt::CaseInsensitive)) return family;
+    return QString();
+  }();
   QFont font;
-  font.setFamilies({QStringLiteral("SimHei"), QStringLiteral("黑体"), QStringLiteral("Noto Sans CJK SC"),
-                    QStringLiteral("WenQuanYi Zen Hei")});
+  if (installed.isEmpty())
+    font.setFamilies(wanted);
+  else
+    font.setFamily(installed);
   font.setPointSize(9);
   return font;
 }
