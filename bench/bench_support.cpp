@@ -101,33 +101,36 @@ long SmapsRollupKb(pid_t pid, const std::string& field) {
   return ReadProcFile(pid, "smaps_rollup", &text) ? StatusFieldKb(text, field) : -1;
 }
 
-long MappedFilesRssKb(const std::string& smapsText, const std::string& pathPrefix) {
+bool MappedFilesRssKb(const std::string& smapsText, const std::string& pathPrefix,
+                      std::map<std::string, long>* perFile) {
   // A mapping's header line is "start-end perms offset dev inode [path]"; its
   // fields ("Rss:   12 kB", ...) follow until the next header.
+  perFile->clear();
   std::istringstream in(smapsText);
   std::string line;
+  std::string path;
   bool any = false;
   bool counted = false;
-  long total = 0;
   while (std::getline(in, line)) {
     std::istringstream words(line);
-    std::string first, perms, offset, device, inode, path;
+    std::string first, perms, offset, device, inode;
     words >> first;
     if (first.find('-') != std::string::npos && words >> perms >> offset >> device >> inode) {
       any = true;
+      path.clear();
       std::getline(words >> std::ws, path);
-      counted = path.compare(0, pathPrefix.size(), pathPrefix) == 0;
+      counted = !path.empty() && path.compare(0, pathPrefix.size(), pathPrefix) == 0;
     } else if (counted && first == "Rss:") {
       long kb = 0;
-      if (words >> kb) total += kb;
+      if (words >> kb) (*perFile)[path] += kb;
     }
   }
-  return any ? total : -1;
+  return any;
 }
 
-long MappedFilesRssKb(pid_t pid, const std::string& pathPrefix) {
+bool MappedFilesRssKb(pid_t pid, const std::string& pathPrefix, std::map<std::string, long>* perFile) {
   std::string text;
-  return ReadProcFile(pid, "smaps", &text) ? MappedFilesRssKb(text, pathPrefix) : -1;
+  return ReadProcFile(pid, "smaps", &text) && MappedFilesRssKb(text, pathPrefix, perFile);
 }
 
 long PeakRssKb(pid_t pid) {

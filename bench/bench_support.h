@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,12 +22,13 @@ long StatusFieldKb(const std::string& statusText, const std::string& field);
 // A field of /proc/<pid>/smaps_rollup in kB ("Rss", "Anonymous"), or -1.
 long SmapsRollupKb(pid_t pid, const std::string& field);
 
-// Resident kB of the mappings in /proc/<pid>/smaps text whose file lies
-// below `pathPrefix` (say "/usr/share/fonts/"), summed; -1 for text with no
+// Resident kB of each file below `pathPrefix` (say "/usr/share/fonts/") in
+// /proc/<pid>/smaps text, summed over its mappings; false for text with no
 // mapping at all.
-long MappedFilesRssKb(const std::string& smapsText, const std::string& pathPrefix);
-// The same for a running process, or -1.
-long MappedFilesRssKb(pid_t pid, const std::string& pathPrefix);
+bool MappedFilesRssKb(const std::string& smapsText, const std::string& pathPrefix,
+                      std::map<std::string, long>* perFile);
+// The same for a running process; false when it cannot be read.
+bool MappedFilesRssKb(pid_t pid, const std::string& pathPrefix, std::map<std::string, long>* perFile);
 
 // Peak resident set (VmHWM) of a running process in kB, or -1.
 long PeakRssKb(pid_t pid);

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -75,16 +76,26 @@ TEST(BenchFigures, MedianAndStatusFields) {
       "Rss:                500 kB\n"
       "7f30-7f40 r--p 00010000 08:01 14 /usr/share/fonts/wqy/wqy-zenhei.ttc\n"
       "Rss:                 12 kB\nSwapPss:               3 kB\n";
+  using Files = std::map<std::string, long>;
   struct FilesCase {
     const char* prefix;
-    long expected;
+    Files expected;
   };
-  for (const FilesCase& c : {FilesCase{"/usr/share/fonts/", 60}, FilesCase{"/usr/lib/", 900},
-                             FilesCase{"/usr/share/fonts/wqy/", 12}, FilesCase{"/opt/", 0}})
-    EXPECT_EQ(bench::MappedFilesRssKb(smaps, c.prefix), c.expected) << c.prefix;
-  EXPECT_EQ(bench::MappedFilesRssKb(std::string("not smaps\n"), "/"), -1);
+  for (const FilesCase& c :
+       {FilesCase{"/usr/share/fonts/",
+                  Files{{"/usr/share/fonts/noto/Noto Sans CJK.ttc", 48}, {"/usr/share/fonts/wqy/wqy-zenhei.ttc", 12}}},
+        FilesCase{"/usr/lib/", Files{{"/usr/lib/libQt6Gui.so.6", 900}}}, FilesCase{"/opt/", Files{}}}) {
+    Files found{{"stale", 1}};
+    EXPECT_TRUE(bench::MappedFilesRssKb(smaps, c.prefix, &found));
+    EXPECT_EQ(found, c.expected) << c.prefix;
+  }
+  Files none;
+  EXPECT_FALSE(bench::MappedFilesRssKb(std::string("not smaps\n"), "/", &none));
   // This process maps its own libraries.
-  EXPECT_GT(bench::MappedFilesRssKb(getpid(), "/"), 0);
+  Files own;
+  ASSERT_TRUE(bench::MappedFilesRssKb(getpid(), "/", &own));
+  EXPECT_FALSE(own.empty());
+  EXPECT_FALSE(bench::MappedFilesRssKb(-1, "/", &own));
 }
 
 TEST(BenchFigures, ChildProcessesAndTheirCpuTime) {
