@@ -1,8 +1,11 @@
 #pragma once
 #include <QColor>
+#include <QFont>
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QPointF>
+#include <QStaticText>
 #include <QString>
 #include <QWidget>
 
@@ -73,6 +76,9 @@ class TrendPlot : public QWidget {
   };
   void PaintAxes(class QPainter& painter, const QRect& area) const;
   void PaintLegend(QPainter& painter, const QRect& area) const;
+  // Draws one line of text in `box` as QPainter::drawText would with
+  // `alignment` (vertically centred), from a layout kept per string.
+  void DrawLabel(QPainter& painter, const QRect& box, Qt::Alignment alignment, const QString& text) const;
   double XOf(double ms, const QRect& area) const;
   double MsOf(int x) const;
 
@@ -82,6 +88,9 @@ class TrendPlot : public QWidget {
   QColor m_markColour;
   qint64 m_from = 0, m_to = 60000;
   QImage m_layer;  // the dense lines, written pixel by pixel
+  // The labels laid out once: most repeat from one repaint to the next.
+  mutable QHash<QString, QStaticText> m_labels;
+  mutable QFont m_labelsFont;
   int m_bandFrom = -1, m_bandTo = -1;  // a band being dragged, x in pixels
 };
 
