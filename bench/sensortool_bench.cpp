@@ -528,11 +528,22 @@ int main(int argc, char* argv[]) {
   // ---- one reply's cost to the views, a day of trend behind it ----
   std::fprintf(stderr, "reply cost with 1,000 and 43,200 points in the trend\n");
   {
-    Child replies;
-    const bool ok = replies.Start({TREND_REPLIES_PATH}, offscreen, false, g_tmp + "/trend.err") &&
-                    replies.WaitForLine("RESULT", &line, 300000);
-    replies.Wait(10000);
-    const std::map<std::string, std::string> cost = ok ? Fields(line) : std::map<std::string, std::string>{};
+    // A few hundred repaints are a fraction of a second, within reach of
+    // another guest's burst on a shared machine: the median of five runs.
+    constexpr int kCostRuns = 5;
+    bool ok = true;
+    std::map<std::string, std::vector<double>> runs;
+    for (int i = 0; i < kCostRuns && ok; ++i) {
+      Child replies;
+      ok = replies.Start({TREND_REPLIES_PATH}, offscreen, false, g_tmp + "/trend.err") &&
+           replies.WaitForLine("RESULT", &line, 300000);
+      replies.Wait(10000);
+      if (ok)
+        for (const auto& [key, value] : Fields(line)) runs[key].push_back(std::atof(value.c_str()));
+    }
+    std::map<std::string, std::string> cost;
+    if (ok)
+      for (const auto& [key, values] : runs) cost[key] = Format("%.6f", bench::Median(values));
     struct CostRow {
       const char* what;
       const char* key;
@@ -540,8 +551,8 @@ int main(int argc, char* argv[]) {
     };
     // The plot's own floor: one reply with five minutes (150 points) on screen.
     const double chartFloor = FieldNumber(cost, "shown5min_ms@43200");
-    for (const CostRow& r : {CostRow{"CPU per accepted reply, 43,200 points, trend hidden", "hidden_ms", 0.05},
-                             CostRow{"CPU per accepted reply, 43,200 points, trend shown (whole run)", "shown_ms", 1.0}}) {
+    for (const CostRow& r : {CostRow{"CPU per accepted reply, 43,200 points, trend hidden (median of 5)", "hidden_ms", 0.05},
+                             CostRow{"CPU per accepted reply, 43,200 points, trend shown (whole run, median of 5)", "shown_ms", 1.0}}) {
       const double full = FieldNumber(cost, std::string(r.key) + "@43200");
       const double small = FieldNumber(cost, std::string(r.key) + "@1000");
       const bool flat = full >= 0 && small > 0 && full <= 2 * small + 0.005;
@@ -631,7 +642,9 @@ int main(int argc, char* argv[]) {
                                                      Format("%.1f ms", qtFloorCpu) + " (" +
                                                      Format("%.2f", qtFloorCpu / peerCpuOnce) +
                                                      " x mbpoll), the client's own work " +
-                                                     Format("%.1f ms", cliCpu - qtFloorCpu);
+                                                     Format("%.1f ms", cliCpu - qtFloorCpu) + " (" +
+                                                     Format("%.2f", (cliCpu - qtFloorCpu) / peerCpuOnce) +
+                                                     " x mbpoll)";
     const std::string runs = " (median of " + std::to_string(options.runs) + ")";
     rows.push_back({"CPU time of one reading: sensortool-cli read --no-record" + runs,
                     ok ? Format("%.1f ms", cliCpu) : "failed", Format("%.1f ms (mbpoll -1)", peerCpuOnce),
